@@ -1,0 +1,63 @@
+# Shared set-up for the README's commands: packages, a throw-away Wine prefix, a display.
+# Sourced, not run.
+
+tolvar_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+# Installs what is missing; needs root (or sudo) only when something is.
+tolvar_ensure_packages() {
+  local want=(cmake ninja-build g++ clang libclang-rt-14-dev googletest
+              g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386
+              xvfb xauth imagemagick)
+  local missing=()
+  for p in "${want[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  local sudo=
+  [ "$(id -u)" -ne 0 ] && sudo=sudo
+  echo "Installing: ${missing[*]}"
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $sudo dpkg --add-architecture i386
+  fi
+  $sudo apt-get update -q
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}" \
+    || DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}"
+}
+
+# True when this machine can execute 32-bit x86 code (some virtual machines cannot,
+# and then Wine cannot start 32-bit Windows programs).
+tolvar_can_run_32bit() {
+  /lib/ld-linux.so.2 --version >/dev/null 2>&1
+}
+
+# A fresh prefix with a persistent server, so each Wine process starts in a fraction of a second.
+tolvar_start_wine() {
+  export WINEDEBUG=-all
+  export WINEPREFIX=${TOLVAR_WINEPREFIX:-$(mktemp -d /tmp/tolvar-wine.XXXXXX)/prefix}
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    /usr/lib/wine/wine64 wineboot -i </dev/null >/dev/null 2>&1 || wine wineboot -i </dev/null >/dev/null 2>&1
+  fi
+  wineserver -p </dev/null >/dev/null 2>&1
+  # Without a window manager, closing a managed window waits two seconds.
+  "$tolvar_root/scripts/wine-run" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
+    </dev/null >/dev/null 2>&1 || true
+}
+
+tolvar_stop_wine() {
+  wineserver -k </dev/null >/dev/null 2>&1 || true
+}
+
+# Starts Xvfb on a free display unless one is already given.
+tolvar_start_display() {
+  if [ -n "${DISPLAY:-}" ] && [ "${TOLVAR_OWN_DISPLAY:-0}" != 1 ]; then return 0; fi
+  local n=90
+  while [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ]; do n=$((n + 1)); done
+  Xvfb :$n -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+  tolvar_xvfb_pid=$!
+  for _ in $(seq 100); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.05; done
+  export DISPLAY=:$n
+}
+
+tolvar_stop_display() {
+  [ -n "${tolvar_xvfb_pid:-}" ] && kill "$tolvar_xvfb_pid" 2>/dev/null || true
+}
