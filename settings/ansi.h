@@ -19,6 +19,7 @@ class AnsiArg {
 public:
     explicit AnsiArg(const std::optional<std::wstring>& text);
     explicit AnsiArg(std::wstring_view text) : m_text(ToAnsi(text)) {}
+    explicit AnsiArg(const std::wstring& text) : m_text(ToAnsi(text)) {}
     const char* get() const { return m_text ? m_text->c_str() : nullptr; }
 
 private:

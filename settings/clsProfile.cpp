@@ -1,0 +1,105 @@
+#include <windows.h>
+
+#include "clsProfile.h"
+
+#include <string>
+#include <vector>
+
+#include "ansi.h"
+#include "null_cut.h"
+
+namespace tolvar {
+
+namespace {
+
+// One fixed buffer per read, no retry: the system writes at most kTextCapacity bytes, so the
+// buffer always ends in at least one code-0 byte.
+constexpr size_t kTextBufferChars = 200000;
+constexpr DWORD kTextCapacity = kTextBufferChars - 1;
+constexpr wchar_t kIniExtension[] = L".ini";
+constexpr wchar_t kPathSeparator = L'\\';
+
+std::wstring ExecutablePath() {
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n < path.size()) {
+            path.resize(n);
+            return FromAnsi(path);
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+std::wstring DefaultFileName() {
+    const std::wstring exe = ExecutablePath();
+    const size_t slash = exe.find_last_of(L"\\/");
+    const std::wstring dir = slash == exe.npos ? std::wstring() : exe.substr(0, slash);
+    std::wstring base = slash == exe.npos ? exe : exe.substr(slash + 1);
+    const size_t dot = base.rfind(L'.');
+    if (dot != base.npos) base.resize(dot);
+    return dir + kPathSeparator + base + kIniExtension;
+}
+
+// Reads through a fresh zero-filled buffer; the count is the system's return value.
+struct ProfileRead {
+    std::string buffer = std::string(kTextBufferChars, '\0');
+    DWORD count = 0;
+};
+
+ProfileRead ReadProfile(const AnsiArg& section, const AnsiArg& key, const AnsiArg& defVal,
+                        const std::wstring& fileName) {
+    ProfileRead read;
+    read.count =
+        GetPrivateProfileStringA(section.get(), key.get(), defVal.get(), read.buffer.data(),
+                                 kTextCapacity, AnsiArg(fileName).get());
+    return read;
+}
+
+}  // namespace
+
+clsProfile::clsProfile() : m_strFileName(DefaultFileName()) {}
+
+clsProfile::~clsProfile() {
+    Flush();
+}
+
+// Only the part of the buffer that the result needs is converted back: a code-0 byte is never
+// part of a multi-byte character, so cutting before converting gives the same text.
+std::wstring clsProfile::GetString(OptText Section, OptText Key, OptText defVal) const {
+    const ProfileRead read =
+        ReadProfile(AnsiArg(Section), AnsiArg(Key), AnsiArg(defVal), m_strFileName);
+    if (read.count == 0) return {};
+    return FromAnsi(CutAtNull(std::string_view(read.buffer)));
+}
+
+std::int32_t clsProfile::GetInt(OptText Section, OptText Key, std::int32_t defVal) const {
+    return static_cast<std::int32_t>(GetPrivateProfileIntA(
+        AnsiArg(Section).get(), AnsiArg(Key).get(), defVal, AnsiArg(m_strFileName).get()));
+}
+
+TaggedValue clsProfile::GetSectNames() const {
+    const AnsiArg absent(std::optional<std::wstring>{});
+    const ProfileRead read = ReadProfile(absent, absent, absent, m_strFileName);
+    if (read.count < 1) return std::vector<std::wstring>();
+    return SplitAtNulls(FromAnsi(TrimTrailingNulls(std::string_view(read.buffer))));
+}
+
+bool clsProfile::WriteString(OptText Section, OptText Key, OptText Data) const {
+    return WritePrivateProfileStringA(AnsiArg(Section).get(), AnsiArg(Key).get(),
+                                      AnsiArg(Data).get(), AnsiArg(m_strFileName).get()) != 0;
+}
+
+bool clsProfile::DeleteKey(OptText Section, OptText Key) const {
+    return WriteString(std::move(Section), std::move(Key), std::nullopt);
+}
+
+bool clsProfile::DeleteSection(OptText Section) const {
+    return WriteString(std::move(Section), std::nullopt, std::nullopt);
+}
+
+void clsProfile::Flush() const {
+    WriteString(std::nullopt, std::nullopt, std::nullopt);
+}
+
+}  // namespace tolvar

@@ -1,0 +1,47 @@
+// Access to one private-profile (INI) file through the system's profile functions. The object
+// holds nothing but the file's name; the system does all parsing, caching and writing.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "tagged_value.h"
+
+namespace tolvar {
+
+class clsProfile {
+  public:
+    // A text argument that may be absent: absent reaches the system as a null pointer.
+    using OptText = std::optional<std::wstring>;
+
+    // Addresses "<executable's directory>\<executable's base name>.ini".
+    clsProfile();
+    // Flushes the file once, under the name current at that moment.
+    ~clsProfile();
+    // A copy would flush a second time.
+    clsProfile(const clsProfile&) = delete;
+    clsProfile& operator=(const clsProfile&) = delete;
+
+    // The key's value, or defVal when the key is missing; a key present with an empty value
+    // gives the empty text even when defVal is not empty.
+    std::wstring GetString(OptText Section, OptText Key, OptText defVal = std::nullopt) const;
+    std::int32_t GetInt(OptText Section, OptText Key, std::int32_t defVal = 0) const;
+    // The section names in file order, as an array of texts (no elements for no file).
+    TaggedValue GetSectNames() const;
+    // The writes and deletions are true when the system call succeeded.
+    bool WriteString(OptText Section, OptText Key, OptText Data) const;
+    bool DeleteKey(OptText Section, OptText Key) const;
+    bool DeleteSection(OptText Section) const;
+    // Writes the system's cached copy of the file to disk.
+    void Flush() const;
+
+    std::wstring FileName() const { return m_strFileName; }
+    void FileName(const std::wstring& strFileName) { m_strFileName = strFileName; }
+
+  private:
+    std::wstring m_strFileName;
+};
+
+}  // namespace tolvar
