@@ -34,6 +34,7 @@ tolvar_can_run_32bit() {
 tolvar_start_wine() {
   export WINEDEBUG=-all
   export WINEPREFIX=${TOLVAR_WINEPREFIX:-$(mktemp -d /tmp/tolvar-wine.XXXXXX)/prefix}
+  mkdir -p "$(dirname "$WINEPREFIX")"
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     /usr/lib/wine/wine64 wineboot -i </dev/null >/dev/null 2>&1 || wine wineboot -i </dev/null >/dev/null 2>&1
   fi

@@ -1,0 +1,527 @@
+#include <windows.h>
+#include <commctrl.h>
+#include <commdlg.h>
+
+#include "frmTolvar.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "ansi.h"
+#include "command_line.h"
+#include "design.h"
+#include "dpi.h"
+#include "null_cut.h"
+#include "resource.h"
+
+namespace tolvar {
+
+namespace {
+
+constexpr char kWindowClass[] = "TolvarMainWindow";
+constexpr DWORD kWindowStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+constexpr DWORD kWindowExStyle = WS_EX_APPWINDOW;
+
+// Control ids stay clear of IDOK and IDCANCEL, which the dialog manager sends for Enter and Esc:
+// the window has no default or cancel button.
+constexpr int kFirstControlId = 100;
+int ControlId(Control c) {
+    return kFirstControlId + static_cast<int>(c);
+}
+
+// Paths compare as the system compares file names: without regard to letter case.
+std::wstring FoldWithSystemCase(std::wstring_view key) {
+    std::wstring folded(key);
+    if (folded.empty()) return folded;
+    const int n = static_cast<int>(std::min<std::size_t>(folded.size(), INT_MAX));
+    LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, key.data(), n, folded.data(), n);
+    return folded;
+}
+
+std::wstring WindowText(HWND hwnd) {
+    const int length = GetWindowTextLengthA(hwnd);
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    const int got = GetWindowTextA(hwnd, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(std::max(got, 0)));
+    return FromAnsi(text);
+}
+
+HWND CreateChild(HWND parent, const char* className, std::wstring_view text, DWORD style,
+                 DWORD exStyle, Control id) {
+    return CreateWindowExA(exStyle, className, ToAnsi(text).c_str(), WS_CHILD | WS_VISIBLE | style,
+                           0, 0, 0, 0, parent,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(id))),
+                           GetModuleHandleA(nullptr), nullptr);
+}
+
+std::string SystemDirectory() {
+    std::string dir(MAX_PATH, '\0');
+    UINT n = GetSystemDirectoryA(dir.data(), MAX_PATH);
+    if (n >= MAX_PATH) {
+        dir.assign(n, '\0');
+        n = GetSystemDirectoryA(dir.data(), n);
+    }
+    dir.resize(n < dir.size() ? n : 0);
+    return dir;
+}
+
+}  // namespace
+
+bool StartProcessNoWait(const std::optional<std::wstring>& program, const std::wstring& commandLine,
+                        int showCommand) {
+    const AnsiArg application(program);
+    std::string line = ToAnsi(commandLine);  // CreateProcessA may write into the command line
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = static_cast<WORD>(showCommand);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(application.get(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process)) {
+        return false;
+    }
+    UniqueHandle thread(process.hThread), handle(process.hProcess);
+    return true;
+}
+
+std::wstring ExecutableDirectory() {
+    std::string path(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0) return {};
+        if (n < path.size()) {
+            path.resize(n);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    const auto slash = path.find_last_of('\\');
+    return FromAnsi(slash == path.npos ? std::string_view{}
+                                       : std::string_view(path).substr(0, slash));
+}
+
+frmTolvar::frmTolvar(Options options)
+    : m_options(std::move(options)),
+      m_history(&FoldWithSystemCase),
+      m_dialogFile(kDialogMaxFileSize, '\0') {
+    if (m_options.historyFile.empty()) {
+        m_options.historyFile = ExecutableDirectory() + std::wstring(kHistoryFileName);
+    }
+    if (!m_options.startProcess) m_options.startProcess = &StartProcessNoWait;
+}
+
+frmTolvar::~frmTolvar() = default;
+
+HWND frmTolvar::Create(HINSTANCE instance, Options options) {
+    static const ATOM atom = [instance] {
+        WNDCLASSEXA wc{};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = &frmTolvar::WndProc;
+        wc.hInstance = instance;
+        wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        wc.lpszClassName = kWindowClass;
+        return RegisterClassExA(&wc);
+    }();
+    if (!atom) return nullptr;
+    // The window takes ownership when it receives WM_NCCREATE and frees it on WM_NCDESTROY.
+    auto form = std::make_unique<frmTolvar>(std::move(options));
+    return CreateWindowExA(kWindowExStyle, kWindowClass, ToAnsi(kCaption).c_str(), kWindowStyle,
+                           CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr,
+                           nullptr, instance, &form);
+}
+
+frmTolvar* frmTolvar::FromWindow(HWND hwnd) {
+    return reinterpret_cast<frmTolvar*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+}
+
+LRESULT CALLBACK frmTolvar::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    frmTolvar* self = nullptr;
+    if (message == WM_NCCREATE) {
+        auto* holder = static_cast<std::unique_ptr<frmTolvar>*>(
+            reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+        self = holder->release();
+        self->m_hwnd = hwnd;
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    } else {
+        self = FromWindow(hwnd);
+    }
+    if (!self) return DefWindowProcA(hwnd, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+        const std::unique_ptr<frmTolvar> dying(self);
+        return DefWindowProcA(hwnd, message, wParam, lParam);
+    }
+    return self->HandleMessage(message, wParam, lParam);
+}
+
+LRESULT frmTolvar::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CREATE:
+            return OnCreate() ? 0 : -1;
+        case WM_SIZE:
+            if (wParam != SIZE_MINIMIZED) Form_Resize();
+            return 0;
+        case WM_GETMINMAXINFO:
+            OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam));
+            return 0;
+        case WM_DPICHANGED:
+            OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+            return 0;
+        case WM_SETTINGCHANGE:
+            if (wParam == SPI_SETNONCLIENTMETRICS) ApplyFont();
+            break;
+        case WM_COMMAND:
+            OnCommand(LOWORD(wParam), HIWORD(wParam));
+            return 0;
+        case WM_NOTIFY:
+            return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
+        case WM_NOTIFYFORMAT:
+            return NFR_ANSI;
+        case WM_ACTIVATE:
+            OnActivate(LOWORD(wParam) != WA_INACTIVE);
+            return 0;
+        case WM_CLOSE:
+            OnClose();
+            return 0;
+        case WM_QUERYENDSESSION:
+            return TRUE;
+        case WM_ENDSESSION:
+            // The system ends the process after this message: save as a close would.
+            if (wParam) Form_QueryUnload();
+            return 0;
+        case WM_DESTROY:
+            if (m_options.quitOnDestroy) PostQuitMessage(0);
+            return 0;
+    }
+    return DefWindowProcA(m_hwnd, message, wParam, lParam);
+}
+
+bool frmTolvar::OnCreate() {
+    m_dpi = WindowDpi(m_hwnd);
+    if (!CreateControls()) return false;
+    ApplyFont();
+    LoadIcons();
+    SetColumnWidths();
+    m_focus = m_controls[kHistoryList];
+
+    // Client area as designed, at the window's DPI; the position stays the system's default.
+    RECT rect{0, 0, TwipsToPixels(kClientWidthTwips, m_dpi),
+              TwipsToPixels(kClientHeightTwips, m_dpi)};
+    AdjustWindowRectForDpi(&rect, kWindowStyle, kWindowExStyle, m_dpi);
+    SetWindowPos(m_hwnd, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+    Form_Load();
+    return true;
+}
+
+bool frmTolvar::CreateControls() {
+    // Creation order is z-order: each label directly before the control it names, and the tab
+    // stops in the order lstHistory, txtFile, cmdPath, Register, Unregister.
+    constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX;
+    constexpr DWORD kButton = WS_TABSTOP | BS_PUSHBUTTON;
+    m_controls[kHistoryLabel] =
+        CreateChild(m_hwnd, "STATIC", kHistoryLabelCaption, kLabel, 0, kHistoryLabel);
+    m_controls[kHistoryList] =
+        CreateChild(m_hwnd, WC_LISTVIEWA, L"",
+                    WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
+                    WS_EX_CLIENTEDGE, kHistoryList);
+    m_controls[kFileLabel] =
+        CreateChild(m_hwnd, "STATIC", kFileLabelCaption, kLabel, 0, kFileLabel);
+    m_controls[kFileBox] = CreateChild(m_hwnd, "EDIT", L"", WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL,
+                                       WS_EX_CLIENTEDGE, kFileBox);
+    m_controls[kBrowseButton] =
+        CreateChild(m_hwnd, "BUTTON", kBrowseCaption, kButton, 0, kBrowseButton);
+    m_controls[kRegisterButton] =
+        CreateChild(m_hwnd, "BUTTON", kRegisterCaption, kButton, 0, kRegisterButton);
+    m_controls[kUnregisterButton] =
+        CreateChild(m_hwnd, "BUTTON", kUnregisterCaption, kButton, 0, kUnregisterButton);
+    if (std::find(m_controls.begin(), m_controls.end(), nullptr) != m_controls.end()) return false;
+
+    const HWND list = m_controls[kHistoryList];
+    ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
+    for (const auto& [index, header] : {std::pair{0, kFileNameColumn}, std::pair{1, kPathColumn}}) {
+        std::string text = ToAnsi(header);
+        LVCOLUMNA column{};
+        column.mask = LVCF_TEXT | LVCF_SUBITEM | LVCF_FMT;
+        column.fmt = LVCFMT_LEFT;
+        column.pszText = text.data();
+        column.iSubItem = index;
+        if (SendMessageA(list, LVM_INSERTCOLUMNA, index, reinterpret_cast<LPARAM>(&column)) < 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void frmTolvar::ApplyFont() {
+    UniqueFont font = CreateMessageFont(m_dpi);
+    for (HWND control : m_controls) {
+        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
+    }
+    m_font = std::move(font);  // the old font is freed only once no control uses it
+    if (IsWindowVisible(m_hwnd)) InvalidateRect(m_hwnd, nullptr, TRUE);
+}
+
+void frmTolvar::LoadIcons() {
+    const HINSTANCE instance = GetModuleHandleA(nullptr);
+    const auto load = [&](int metricX, int metricY) {
+        return UniqueIcon(static_cast<HICON>(
+            LoadImageA(instance, MAKEINTRESOURCEA(IDI_TOLVAR), IMAGE_ICON,
+                       SystemMetricForDpi(metricX, m_dpi), SystemMetricForDpi(metricY, m_dpi), 0)));
+    };
+    UniqueIcon big = load(SM_CXICON, SM_CYICON), small = load(SM_CXSMICON, SM_CYSMICON);
+    SendMessageA(m_hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.get()));
+    SendMessageA(m_hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.get()));
+    m_bigIcon = std::move(big);
+    m_smallIcon = std::move(small);
+}
+
+void frmTolvar::SetColumnWidths() {
+    const HWND list = m_controls[kHistoryList];
+    ListView_SetColumnWidth(list, 0, TwipsToPixels(kFileNameColumnTwips, m_dpi));
+    ListView_SetColumnWidth(list, 1, TwipsToPixels(kPathColumnTwips, m_dpi));
+}
+
+// Load: the stored history, pruned, with its top entry selected and copied into the box.
+void frmTolvar::Form_Load() {
+    try {
+        ReadIniFile();
+    } catch (...) {
+        // Whatever was loaded stays; nothing is shown to the user.
+    }
+    PruneHistory(m_history, [](const std::wstring& path) { return FileExist(path); });
+    if (m_history.Count() > 0) {
+        m_history.SetSelected(1, true);
+        lstHistory_ItemClick(1);
+    }
+    ShowHistory();
+}
+
+// The layout rule, from the window's outer size in twips; every control is placed at the
+// current DPI, so a DPI change moves the fixed ones too.
+void frmTolvar::Form_Resize() {
+    RECT outer{};
+    if (IsIconic(m_hwnd) || !GetWindowRect(m_hwnd, &outer)) return;
+    const Layout layout = ApplyLayoutRule(PixelsToTwips(outer.right - outer.left, m_dpi),
+                                          PixelsToTwips(outer.bottom - outer.top, m_dpi));
+    // A label is never lower than its text, so the message font of any system fits.
+    int textHeight = 0;
+    if (HDC dc = GetDC(m_hwnd)) {
+        const HGDIOBJ old = SelectObject(dc, m_font.get());
+        TEXTMETRICA metrics{};
+        if (GetTextMetricsA(dc, &metrics)) textHeight = metrics.tmHeight;
+        SelectObject(dc, old);
+        ReleaseDC(m_hwnd, dc);
+    }
+    HDWP batch = BeginDeferWindowPos(kControlCount);
+    for (std::size_t c = 0; c < kControlCount && batch; ++c) {
+        PixelRect r = ToPixels(layout[c], m_dpi);
+        if (c == kHistoryLabel || c == kFileLabel) r.height = std::max(r.height, textHeight);
+        batch = DeferWindowPos(batch, m_controls[c], nullptr, r.left, r.top, r.width, r.height,
+                               SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    if (batch) EndDeferWindowPos(batch);
+}
+
+void frmTolvar::Form_QueryUnload() {
+    // The close is never refused; a failed save is lost without a message.
+    if (m_unloaded) return;
+    m_unloaded = true;
+    try {
+        WriteIniFile();
+    } catch (...) {
+    }
+}
+
+void frmTolvar::OnClose() {
+    Form_QueryUnload();
+    DestroyWindow(m_hwnd);
+}
+
+void frmTolvar::OnGetMinMaxInfo(MINMAXINFO* info) const {
+    // Not smaller than the size from which the layout rule holds.
+    const int dpi = WindowDpi(m_hwnd);
+    info->ptMinTrackSize.x =
+        std::max<LONG>(info->ptMinTrackSize.x, TwipsToPixels(kMinOuterWidthTwips, dpi));
+    info->ptMinTrackSize.y =
+        std::max<LONG>(info->ptMinTrackSize.y, TwipsToPixels(kMinOuterHeightTwips, dpi));
+}
+
+void frmTolvar::OnDpiChanged(int dpi, const RECT& suggested) {
+    m_dpi = dpi;
+    ApplyFont();
+    LoadIcons();
+    SetColumnWidths();
+    SetWindowPos(m_hwnd, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    Form_Resize();
+}
+
+void frmTolvar::OnActivate(bool active) {
+    // Give the focus back to the control that had it, the list when first shown.
+    if (!active) {
+        if (HWND focus = GetFocus(); focus && IsChild(m_hwnd, focus)) m_focus = focus;
+    } else if (m_focus) {
+        SetFocus(m_focus);
+    }
+}
+
+void frmTolvar::OnCommand(int id, int code) {
+    if (code != BN_CLICKED) return;
+    if (id == ControlId(kBrowseButton)) {
+        cmdPath_Click();
+    } else if (id == ControlId(kRegisterButton)) {
+        cmdReg_Click(0);
+    } else if (id == ControlId(kUnregisterButton)) {
+        cmdReg_Click(1);
+    }
+}
+
+LRESULT frmTolvar::OnNotify(const NMHDR& header) {
+    if (header.hwndFrom != m_controls[kHistoryList]) return 0;
+    switch (header.code) {
+        case LVN_GETDISPINFOA: {
+            auto& item =
+                const_cast<NMLVDISPINFOA&>(reinterpret_cast<const NMLVDISPINFOA&>(header)).item;
+            if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0 && item.iItem >= 0 &&
+                static_cast<std::size_t>(item.iItem) < m_history.Count()) {
+                const HistoryEntry& entry =
+                    m_history.Item(static_cast<std::size_t>(item.iItem) + 1);
+                const std::string text = ToAnsi(item.iSubItem == 0 ? entry.Text : entry.SubItem1);
+                const std::size_t n =
+                    std::min(text.size(), static_cast<std::size_t>(item.cchTextMax) - 1);
+                std::copy_n(text.data(), n, item.pszText);
+                item.pszText[n] = '\0';
+            }
+            return 0;
+        }
+        case LVN_ODFINDITEMA:
+            return FindItem(reinterpret_cast<const NMLVFINDITEMA&>(header));
+        case LVN_ITEMCHANGED: {
+            const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
+            if (m_showingHistory || !(change.uChanged & LVIF_STATE)) return 0;
+            const bool was = change.uOldState & LVIS_SELECTED,
+                       is = change.uNewState & LVIS_SELECTED;
+            if (change.iItem < 0 || static_cast<std::size_t>(change.iItem) >= m_history.Count()) {
+                if (!is && was) {
+                    if (auto sel = m_history.SelectedPosition()) m_history.SetSelected(*sel, false);
+                }
+                return 0;
+            }
+            const std::size_t position = static_cast<std::size_t>(change.iItem) + 1;
+            if (is && !was) {
+                // A selection the user made, with the mouse or the keyboard.
+                m_history.SetSelected(position, true);
+                lstHistory_ItemClick(position);
+            } else if (was && !is) {
+                m_history.SetSelected(position, false);
+            }
+            return 0;
+        }
+        case NM_CLICK: {
+            // A click on the entry that is already selected copies it again.
+            const auto& click = reinterpret_cast<const NMITEMACTIVATE&>(header);
+            if (click.iItem >= 0 && static_cast<std::size_t>(click.iItem) < m_history.Count()) {
+                lstHistory_ItemClick(static_cast<std::size_t>(click.iItem) + 1);
+            }
+            return 0;
+        }
+    }
+    return 0;
+}
+
+// Type-ahead in the list: the next title that begins with the typed text, without regard to case.
+int frmTolvar::FindItem(const NMLVFINDITEMA& find) const {
+    if (!(find.lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !find.lvfi.psz) return -1;
+    const std::wstring wanted = FoldWithSystemCase(FromAnsi(find.lvfi.psz));
+    const std::size_t count = m_history.Count();
+    if (count == 0) return -1;
+    const std::size_t start = find.iStart >= 0 ? static_cast<std::size_t>(find.iStart) % count : 0;
+    for (std::size_t k = 0; k < count; ++k) {
+        const std::size_t i = (start + k) % count;
+        if (!(find.lvfi.flags & LVFI_WRAP) && i < start) break;
+        const std::wstring title = FoldWithSystemCase(m_history.Item(i + 1).Text);
+        const bool match =
+            (find.lvfi.flags & LVFI_PARTIAL) ? title.rfind(wanted, 0) == 0 : title == wanted;
+        if (match) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+void frmTolvar::ShowHistory() {
+    const HWND list = m_controls[kHistoryList];
+    m_showingHistory = true;
+    ListView_SetItemCountEx(list, static_cast<int>(m_history.Count()), LVSICF_NOSCROLL);
+    ListView_SetItemState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    if (const auto selected = m_history.SelectedPosition()) {
+        const int item = static_cast<int>(*selected) - 1;
+        ListView_SetItemState(list, item, LVIS_SELECTED | LVIS_FOCUSED,
+                              LVIS_SELECTED | LVIS_FOCUSED);
+        ListView_EnsureVisible(list, item, FALSE);
+    }
+    InvalidateRect(list, nullptr, FALSE);
+    m_showingHistory = false;
+}
+
+std::wstring frmTolvar::Text() const {
+    return WindowText(m_controls[kFileBox]);
+}
+
+void frmTolvar::SetText(const std::wstring& text) {
+    SetWindowTextA(m_controls[kFileBox], ToAnsi(text).c_str());
+}
+
+// Browse: the chosen file's path and title into the box. Cancel or any failure of the dialog
+// leaves the box as it was.
+void frmTolvar::cmdPath_Click() {
+    const std::string filter = ToAnsi(DialogFilterForSystem(kDialogFilter));
+    const std::string title = ToAnsi(kDialogTitle);
+    std::string fileTitle(kDialogMaxFileSize, '\0');
+    m_dialogFile.resize(kDialogMaxFileSize, '\0');
+    OPENFILENAMEA dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = m_hwnd;
+    dialog.lpstrFilter = filter.c_str();
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = m_dialogFile.data();
+    dialog.nMaxFile = static_cast<DWORD>(m_dialogFile.size());
+    dialog.lpstrFileTitle = fileTitle.data();
+    dialog.nMaxFileTitle = static_cast<DWORD>(fileTitle.size());
+    dialog.lpstrTitle = title.c_str();
+    // The program's current directory stays where it was, whatever folder the user browses.
+    dialog.Flags =
+        OFN_EXPLORER | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+    if (!GetOpenFileNameA(&dialog)) return;
+    SetText(FromAnsi(CutAtNull(std::string_view(m_dialogFile))));
+    m_tag = FromAnsi(CutAtNull(std::string_view(fileTitle)));
+}
+
+// Register (index 0) or Unregister: start the command minimized without waiting, then move the
+// target to the top of the history. A failing step is passed over quietly.
+void frmTolvar::cmdReg_Click(std::int16_t index) {
+    const std::wstring path = Text();
+    const RegisterCommand command = BuildRegisterCommand(path, m_tag, index);
+    std::optional<std::wstring> program;
+    if (command.kind == TargetKind::Dll) {
+        program = FromAnsi(SystemDirectory()) + L"\\" + std::wstring(kRegsvr32Program);
+    }
+    try {
+        m_options.startProcess(program, command.commandLine, SW_SHOWMINIMIZED);
+    } catch (...) {
+    }
+    // An empty path makes no history entry.
+    if (path.empty()) return;
+    m_history.Remove(path);
+    if (const auto added = m_history.Add(1, path, m_tag)) m_history.SetSubItem1(*added, path);
+    ShowHistory();
+}
+
+void frmTolvar::lstHistory_ItemClick(std::size_t position) {
+    const HistoryEntry& entry = m_history.Item(position);
+    SetText(entry.SubItem1);
+    m_tag = entry.Text;
+}
+
+}  // namespace tolvar
