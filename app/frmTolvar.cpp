@@ -343,10 +343,12 @@ void frmTolvar::OnClose() {
 void frmTolvar::OnGetMinMaxInfo(MINMAXINFO* info) const {
     // Not smaller than the size from which the layout rule holds.
     const int dpi = WindowDpi(m_hwnd);
-    info->ptMinTrackSize.x =
-        std::max<LONG>(info->ptMinTrackSize.x, TwipsToPixels(kMinOuterWidthTwips, dpi));
-    info->ptMinTrackSize.y =
-        std::max<LONG>(info->ptMinTrackSize.y, TwipsToPixels(kMinOuterHeightTwips, dpi));
+    const auto atLeast = [dpi](float twips) {
+        const int px = TwipsToPixels(twips, dpi);
+        return PixelsToTwips(px, dpi) < twips ? px + 1 : px;
+    };
+    info->ptMinTrackSize.x = std::max<LONG>(info->ptMinTrackSize.x, atLeast(kMinOuterWidthTwips));
+    info->ptMinTrackSize.y = std::max<LONG>(info->ptMinTrackSize.y, atLeast(kMinOuterHeightTwips));
 }
 
 void frmTolvar::OnDpiChanged(int dpi, const RECT& suggested) {
@@ -494,8 +496,13 @@ void frmTolvar::cmdPath_Click() {
     dialog.Flags =
         OFN_EXPLORER | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
     if (!GetOpenFileNameA(&dialog)) return;
-    SetText(FromAnsi(CutAtNull(std::string_view(m_dialogFile))));
-    m_tag = FromAnsi(CutAtNull(std::string_view(fileTitle)));
+    SetTarget(FromAnsi(CutAtNull(std::string_view(m_dialogFile))),
+              FromAnsi(CutAtNull(std::string_view(fileTitle))));
+}
+
+void frmTolvar::SetTarget(const std::wstring& text, const std::wstring& tag) {
+    SetText(text);
+    m_tag = tag;
 }
 
 // Register (index 0) or Unregister: start the command minimized without waiting, then move the
@@ -520,8 +527,7 @@ void frmTolvar::cmdReg_Click(std::int16_t index) {
 
 void frmTolvar::lstHistory_ItemClick(std::size_t position) {
     const HistoryEntry& entry = m_history.Item(position);
-    SetText(entry.SubItem1);
-    m_tag = entry.Text;
+    SetTarget(entry.SubItem1, entry.Text);
 }
 
 }  // namespace tolvar

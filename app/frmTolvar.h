@@ -65,6 +65,8 @@ class frmTolvar {
     HWND ControlWindow(Control control) const { return m_controls[control]; }
     std::wstring Text() const;  // the target box's Text: the path
     const std::wstring& Tag() const { return m_tag; }
+    // Text and Tag together, as a pick in the file dialog or in the list sets them.
+    void SetTarget(const std::wstring& text, const std::wstring& tag);
     int Dpi() const { return m_dpi; }
     const std::wstring& HistoryFile() const { return m_options.historyFile; }
 

@@ -1,0 +1,122 @@
+// A real frmTolvar window in the test process, with the process start captured.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "frmTolvar.h"
+
+namespace tolvar::testing {
+
+struct StartedCommand {
+    std::optional<std::wstring> program;
+    std::wstring commandLine;
+    int showCommand;
+};
+
+inline void PumpMessages() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+// A fresh directory under the system's temporary folder, removed afterwards.
+class TempDir {
+  public:
+    explicit TempDir(const std::string& name = "tolvar") {
+        char base[MAX_PATH];
+        GetTempPathA(MAX_PATH, base);
+        m_path = std::filesystem::path(base) /
+                 (name + "-" + std::to_string(GetCurrentProcessId()) + "-" +
+                  std::to_string(GetTickCount64()) + "-" + std::to_string(s_count++));
+        std::filesystem::create_directories(m_path);
+    }
+    ~TempDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_path, ignored);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return m_path; }
+    std::wstring file(const std::string& name) const { return (m_path / name).wstring(); }
+
+  private:
+    static inline int s_count = 0;
+    std::filesystem::path m_path;
+};
+
+class WindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+        InitCommonControlsEx(&controls);
+    }
+    void TearDown() override {
+        if (m_hwnd && IsWindow(m_hwnd)) DestroyWindow(m_hwnd);
+        PumpMessages();
+    }
+
+    // Creates and shows the window; `capture` false starts processes for real.
+    frmTolvar& Open(bool capture = true) {
+        frmTolvar::Options options;
+        options.historyFile = m_dir.file("Tolvar.ini");
+        options.quitOnDestroy = false;
+        if (capture) {
+            options.startProcess = [this](const std::optional<std::wstring>& program,
+                                          const std::wstring& line, int show) {
+                m_started.push_back({program, line, show});
+                return true;
+            };
+        }
+        m_hwnd = frmTolvar::Create(GetModuleHandleA(nullptr), std::move(options));
+        EXPECT_NE(m_hwnd, nullptr);
+        ShowWindow(m_hwnd, SW_SHOWNORMAL);
+        UpdateWindow(m_hwnd);
+        PumpMessages();
+        return *frmTolvar::FromWindow(m_hwnd);
+    }
+
+    frmTolvar& Form() { return *frmTolvar::FromWindow(m_hwnd); }
+    HWND Ctl(Control c) { return Form().ControlWindow(c); }
+
+    // Typing into the box changes its Text only.
+    void Type(const std::wstring& text) {
+        SetWindowTextA(Ctl(kFileBox), std::string(text.begin(), text.end()).c_str());
+    }
+    void Press(Control button) {
+        SendMessageA(m_hwnd, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(Ctl(button)), BN_CLICKED),
+                     reinterpret_cast<LPARAM>(Ctl(button)));
+        PumpMessages();
+    }
+    // A target as the browse button leaves it, then Register or Unregister.
+    void Register(const std::wstring& path, const std::wstring& title,
+                  Control button = kRegisterButton) {
+        Form().SetTarget(path, title);
+        Press(button);
+    }
+
+    std::wstring ListText(int item, int column) {
+        char buffer[512] = {};
+        LVITEMA lv{};
+        lv.iSubItem = column;
+        lv.pszText = buffer;
+        lv.cchTextMax = sizeof buffer;
+        SendMessageA(Ctl(kHistoryList), LVM_GETITEMTEXTA, item, reinterpret_cast<LPARAM>(&lv));
+        return std::wstring(buffer, buffer + strlen(buffer));
+    }
+
+    TempDir m_dir;
+    HWND m_hwnd = nullptr;
+    std::vector<StartedCommand> m_started;
+};
+
+}  // namespace tolvar::testing

@@ -1,0 +1,239 @@
+// The real window, driven through its messages.
+#include "window_fixture.h"
+
+#include "command_line.h"
+#include "design.h"
+#include "layout.h"
+
+namespace tolvar::testing {
+namespace {
+
+RECT ChildRect(HWND child) {
+    RECT r{};
+    GetWindowRect(child, &r);
+    MapWindowPoints(nullptr, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+int Px(float twips) {
+    return TwipsToPixels(twips, 96);
+}
+
+TEST_F(WindowTest, OpensAtTheDesignSizeWithControlsInTwips) {
+    Open();
+    ASSERT_EQ(Form().Dpi(), 96) << "the test prefix runs at 96 DPI";
+    RECT client{};
+    GetClientRect(m_hwnd, &client);
+    EXPECT_EQ(client.right, 424);
+    EXPECT_EQ(client.bottom, 256);
+    char caption[32] = {};
+    GetWindowTextA(m_hwnd, caption, sizeof caption);
+    EXPECT_STREQ(caption, "Tolvar");
+
+    // Controls the rule does not touch stay exactly as designed (15 twips a pixel).
+    const RECT fileLabel = ChildRect(Ctl(kFileLabel));
+    EXPECT_EQ(fileLabel.left, 6);
+    EXPECT_EQ(fileLabel.top, 8);
+    EXPECT_EQ(fileLabel.right - fileLabel.left, 87);
+    EXPECT_EQ(ChildRect(Ctl(kHistoryLabel)).top, 74);
+    EXPECT_EQ(ChildRect(Ctl(kFileBox)).top, 26);
+    EXPECT_EQ(ChildRect(Ctl(kFileBox)).bottom, 46);
+    EXPECT_EQ(ChildRect(Ctl(kRegisterButton)).top, 52);
+    EXPECT_EQ(ChildRect(Ctl(kRegisterButton)).right - ChildRect(Ctl(kRegisterButton)).left, 83);
+    EXPECT_EQ(ChildRect(Ctl(kHistoryList)).top, 90);
+    EXPECT_EQ(ChildRect(Ctl(kHistoryList)).left, 6);
+
+    // The rule has run for the outer size.
+    RECT outer{};
+    GetWindowRect(m_hwnd, &outer);
+    const float W = float(outer.right - outer.left) * 15, H = float(outer.bottom - outer.top) * 15;
+    EXPECT_EQ(ChildRect(Ctl(kFileBox)).right, Px(W - 510));
+    EXPECT_EQ(ChildRect(Ctl(kBrowseButton)).left, Px(W - 510));
+    EXPECT_EQ(ChildRect(Ctl(kUnregisterButton)).right, Px(W - 225));
+    EXPECT_EQ(ChildRect(Ctl(kRegisterButton)).left, Px(W - 2820));
+    EXPECT_EQ(ChildRect(Ctl(kHistoryList)).right, Px(W - 210));
+    EXPECT_EQ(ChildRect(Ctl(kHistoryList)).bottom, Px(H - 620));
+
+    // The list: report view, two columns at their design widths, no sorting, full rows.
+    const HWND list = Ctl(kHistoryList);
+    const LONG style = GetWindowLongA(list, GWL_STYLE);
+    EXPECT_EQ(style & LVS_TYPEMASK, LVS_REPORT);
+    EXPECT_FALSE(style & (LVS_SORTASCENDING | LVS_SORTDESCENDING | LVS_EDITLABELS));
+    EXPECT_EQ(ListView_GetColumnWidth(list, 0), 120);
+    EXPECT_EQ(ListView_GetColumnWidth(list, 1), 267);
+    EXPECT_EQ(Header_GetItemCount(ListView_GetHeader(list)), 2);
+    EXPECT_TRUE(ListView_GetExtendedListViewStyle(list) & LVS_EX_FULLROWSELECT);
+
+    // Focus starts in the list; no button is a default button; every control has the
+    // system's message font.
+    EXPECT_EQ(GetFocus(), list);
+    NONCLIENTMETRICSA metrics{};
+    metrics.cbSize = sizeof metrics;
+    SystemParametersInfoA(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
+    for (std::size_t c = 0; c < kControlCount; ++c) {
+        const HWND control = Ctl(Control(c));
+        const auto font = reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0));
+        ASSERT_NE(font, nullptr) << c;
+        LOGFONTA face{};
+        GetObjectA(font, sizeof face, &face);
+        EXPECT_STREQ(face.lfFaceName, metrics.lfMessageFont.lfFaceName) << c;
+        EXPECT_EQ(face.lfHeight, metrics.lfMessageFont.lfHeight) << c;
+        char text[64] = {};
+        GetWindowTextA(control, text, sizeof text);
+        EXPECT_EQ(strchr(text, '&'), nullptr) << "no access keys";
+    }
+    for (Control b : {kBrowseButton, kRegisterButton, kUnregisterButton}) {
+        EXPECT_FALSE(GetWindowLongA(Ctl(b), GWL_STYLE) & BS_DEFPUSHBUTTON);
+    }
+}
+
+TEST_F(WindowTest, TabFollowsTheDesignOrderAndLabelsPrecedeTheirControls) {
+    Open();
+    const std::vector<Control> order{kHistoryList,    kFileBox,          kBrowseButton,
+                                     kRegisterButton, kUnregisterButton, kHistoryList};
+    for (std::size_t i = 0; i + 1 < order.size(); ++i) {
+        EXPECT_EQ(GetNextDlgTabItem(m_hwnd, Ctl(order[i]), FALSE), Ctl(order[i + 1])) << i;
+    }
+    // Screen readers name a control after the label just before it.
+    EXPECT_EQ(GetWindow(Ctl(kHistoryLabel), GW_HWNDNEXT), Ctl(kHistoryList));
+    EXPECT_EQ(GetWindow(Ctl(kFileLabel), GW_HWNDNEXT), Ctl(kFileBox));
+}
+
+TEST_F(WindowTest, LayoutRuleHoldsAtSeveralSizesAndNotBelowIt) {
+    Open();
+    for (auto [w, h] : {std::pair{600, 400}, std::pair{1000, 700}, std::pair{300, 200}}) {
+        SetWindowPos(m_hwnd, nullptr, 0, 0, w, h, SWP_NOMOVE | SWP_NOZORDER);
+        PumpMessages();
+        RECT outer{};
+        GetWindowRect(m_hwnd, &outer);
+        const float W = float(outer.right - outer.left) * 15;
+        const float H = float(outer.bottom - outer.top) * 15;
+        EXPECT_EQ(ChildRect(Ctl(kFileBox)).right - ChildRect(Ctl(kFileBox)).left, Px(W - 600) - 0);
+        EXPECT_EQ(ChildRect(Ctl(kBrowseButton)).left, Px(W - 510));
+        EXPECT_EQ(ChildRect(Ctl(kRegisterButton)).left, Px(W - 2820));
+        EXPECT_EQ(ChildRect(Ctl(kUnregisterButton)).left, Px(W - 1470));
+        EXPECT_EQ(ChildRect(Ctl(kHistoryList)).right - 6, Px(W - 300));
+        EXPECT_EQ(ChildRect(Ctl(kHistoryList)).bottom - 90, Px(H - 1970));
+    }
+    // The window cannot be made smaller than the rule's limits.
+    MINMAXINFO info{};
+    SendMessageA(m_hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    EXPECT_GE(info.ptMinTrackSize.x, 40);
+    EXPECT_GE(info.ptMinTrackSize.y, 132);
+    // Minimizing leaves the layout alone.
+    const RECT before = ChildRect(Ctl(kHistoryList));
+    ShowWindow(m_hwnd, SW_MINIMIZE);
+    PumpMessages();
+    const RECT after = ChildRect(Ctl(kHistoryList));
+    EXPECT_EQ(after.right - after.left, before.right - before.left);
+    EXPECT_EQ(after.bottom - after.top, before.bottom - before.top);
+}
+
+TEST_F(WindowTest, ControlsScaleWithTheWindowsDpi) {
+    Open();
+    RECT suggested{};
+    GetWindowRect(m_hwnd, &suggested);
+    suggested.right = suggested.left + 660;
+    suggested.bottom = suggested.top + 420;
+    SendMessageA(m_hwnd, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    PumpMessages();
+    EXPECT_EQ(Form().Dpi(), 144);
+    // 10 twips a pixel now.
+    EXPECT_EQ(ChildRect(Ctl(kFileLabel)).left, 9);
+    EXPECT_EQ(ChildRect(Ctl(kFileLabel)).top, 12);
+    EXPECT_EQ(ChildRect(Ctl(kRegisterButton)).top, 78);
+    EXPECT_EQ(ChildRect(Ctl(kHistoryList)).top, 135);
+    EXPECT_EQ(ListView_GetColumnWidth(Ctl(kHistoryList), 0), 180);
+    EXPECT_EQ(ListView_GetColumnWidth(Ctl(kHistoryList), 1), 400);
+    RECT outer{};
+    GetWindowRect(m_hwnd, &outer);
+    const float W = float(outer.right - outer.left) * 10;
+    EXPECT_EQ(ChildRect(Ctl(kBrowseButton)).left, TwipsToPixels(W - 510, 144));
+    EXPECT_EQ(ChildRect(Ctl(kFileBox)).right, TwipsToPixels(W - 510, 144));
+}
+
+TEST_F(WindowTest, RegisterStartsTheRightCommandMinimizedAndMovesTheTargetToTheTop) {
+    Open();
+    Register(L"C:\\x\\one.dll", L"one.dll");
+    Register(L"C:\\x\\two.ocx", L"two.ocx");
+    Register(L"C:\\Program Files\\three.exe", L"three.exe", kUnregisterButton);
+    ASSERT_EQ(m_started.size(), 3u);
+    EXPECT_EQ(m_started[0].commandLine, L"Regsvr32 C:\\x\\one.dll");
+    ASSERT_TRUE(m_started[0].program);
+    EXPECT_EQ(m_started[0].program->substr(m_started[0].program->size() - 13), L"\\regsvr32.exe");
+    EXPECT_EQ(m_started[0].showCommand, SW_SHOWMINIMIZED);
+    EXPECT_EQ(m_started[1].commandLine, L"C:\\x\\two.ocx /Regserver");
+    EXPECT_FALSE(m_started[1].program);
+    EXPECT_EQ(m_started[2].commandLine, L"\"C:\\Program Files\\three.exe\" /Unregserver");
+
+    // The list view shows the model: newest first, title and path columns.
+    EXPECT_EQ(ListView_GetItemCount(Ctl(kHistoryList)), 3);
+    EXPECT_EQ(ListText(0, 0), L"three.exe");
+    EXPECT_EQ(ListText(0, 1), L"C:\\Program Files\\three.exe");
+    EXPECT_EQ(ListText(2, 0), L"one.dll");
+
+    // Pick the third entry and register it: it moves to the top with its title; the box keeps
+    // what it held.
+    Form().lstHistory_ItemClick(3);
+    EXPECT_EQ(Form().Text(), L"C:\\x\\one.dll");
+    EXPECT_EQ(Form().Tag(), L"one.dll");
+    Press(kRegisterButton);
+    EXPECT_EQ(ListView_GetItemCount(Ctl(kHistoryList)), 3);
+    EXPECT_EQ(ListText(0, 1), L"C:\\x\\one.dll");
+    EXPECT_EQ(ListText(1, 0), L"three.exe");
+    EXPECT_EQ(ListText(2, 0), L"two.ocx");
+    EXPECT_EQ(Form().Text(), L"C:\\x\\one.dll");
+    // A different letter case is the same file: still one entry.
+    Register(L"c:\\X\\ONE.DLL", L"ONE.DLL");
+    EXPECT_EQ(ListView_GetItemCount(Ctl(kHistoryList)), 3);
+    EXPECT_EQ(ListText(0, 0), L"ONE.DLL");
+}
+
+TEST_F(WindowTest, StartFailuresAndEmptyPathsAreQuiet) {
+    Open(false);  // the real start: nothing by this name exists
+    Register(L"C:\\no\\such\\server.exe", L"server.exe");
+    EXPECT_EQ(Form().History().Count(), 1u) << "the target moves to the top all the same";
+    // An empty box starts the attempt but makes no entry.
+    Form().SetTarget(L"", L"");
+    Press(kRegisterButton);
+    EXPECT_EQ(Form().History().Count(), 1u);
+}
+
+TEST_F(WindowTest, TypingChangesTextOnlyAndAUserPickCopiesTheEntry) {
+    Open();
+    Register(L"C:\\a\\first.dll", L"first.dll");
+    Register(L"C:\\a\\second.exe", L"second.exe");
+    // Typing after a pick keeps the old Tag, which then decides the kind.
+    Type(L"C:\\typed\\thing.exe");
+    EXPECT_EQ(Form().Tag(), L"second.exe");
+    Press(kRegisterButton);
+    EXPECT_EQ(m_started.back().commandLine, L"C:\\typed\\thing.exe /Regserver");
+    EXPECT_EQ(Form().History().Item(1).Text, L"second.exe");
+
+    // A selection made with the keyboard counts as a click on the entry.
+    Type(L"C:\\typed\\again.dll");
+    const HWND list = Ctl(kHistoryList);
+    SetFocus(list);
+    SendMessageA(list, WM_KEYDOWN, VK_END, 0);
+    SendMessageA(list, WM_KEYUP, VK_END, 0);
+    PumpMessages();
+    EXPECT_EQ(Form().Text(), L"C:\\a\\first.dll");
+    EXPECT_EQ(Form().Tag(), L"first.dll");
+    EXPECT_TRUE(Form().History().Selected(3));
+
+    // Changes the program makes to the list never rewrite the box.
+    Type(L"C:\\kept.exe");
+    Form().SetTarget(L"C:\\kept.exe", L"kept.exe");
+    Press(kRegisterButton);
+    EXPECT_EQ(Form().Text(), L"C:\\kept.exe");
+}
+
+TEST_F(WindowTest, CloseIsNeverRefused) {
+    Open();
+    SendMessageA(m_hwnd, WM_CLOSE, 0, 0);
+    PumpMessages();
+    EXPECT_FALSE(IsWindow(m_hwnd));
+}
+
+}  // namespace
+}  // namespace tolvar::testing
