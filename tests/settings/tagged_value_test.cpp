@@ -13,22 +13,6 @@ using namespace std::string_literals;
 namespace tolvar {
 namespace {
 
-TEST(TaggedValue, KindFollowsContent) {
-    EXPECT_EQ(TaggedValue().Kind(), ValueKind::Empty);
-    EXPECT_EQ(TaggedValue(NullValue{}).Kind(), ValueKind::Null);
-    EXPECT_EQ(TaggedValue(std::int16_t{1}).Kind(), ValueKind::Int16);
-    EXPECT_EQ(TaggedValue(1).Kind(), ValueKind::Int32);
-    EXPECT_EQ(TaggedValue(1.0f).Kind(), ValueKind::Float);
-    EXPECT_EQ(TaggedValue(1.0).Kind(), ValueKind::Double);
-    EXPECT_EQ(TaggedValue(Currency{1}).Kind(), ValueKind::Currency);
-    EXPECT_EQ(TaggedValue(Date{1}).Kind(), ValueKind::Date);
-    EXPECT_EQ(TaggedValue(L"x").Kind(), ValueKind::Text);
-    EXPECT_EQ(TaggedValue(true).Kind(), ValueKind::Boolean);
-    EXPECT_EQ(TaggedValue(std::uint8_t{7}).Kind(), ValueKind::Byte);
-    EXPECT_EQ(static_cast<int>(TaggedValue(std::vector<std::wstring>{}).Kind()), 8200);
-    EXPECT_EQ(static_cast<int>(TaggedValue(std::vector<std::uint8_t>{}).Kind()), 8209);
-}
-
 TEST(TaggedValue, Int32RoundsHalvesToEvenAndChecksRange) {
     const std::pair<double, int> cases[] = {{2.5, 2},
                                             {3.5, 4},
