@@ -1,0 +1,154 @@
+// Register and Unregister starting real programs: Wine's regsvr32 on a small COM server, and an
+// EXE server that records its command line. Also the real file dialog.
+#include "window_fixture.h"
+
+#include <fstream>
+#include <sstream>
+
+namespace tolvar::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path TestDirectory() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return fs::path(path).parent_path();
+}
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The started programs run on their own: wait for their mark.
+std::string WaitForFile(const fs::path& path, const std::string& expected) {
+    std::string text;
+    for (int i = 0; i < 300; ++i) {
+        text = ReadFile(path);
+        if (text == expected) break;
+        PumpMessages();
+        Sleep(20);
+    }
+    return text;
+}
+
+class EndToEndTest : public WindowTest {
+  protected:
+    // The fixtures copied into a fresh directory, whose name may hold a blank.
+    fs::path Stage(const std::string& directoryName) {
+        const fs::path dir = m_dir.path() / directoryName;
+        fs::create_directories(dir);
+        for (auto name : {"testcom.dll", "record_args.exe"}) {
+            fs::copy_file(TestDirectory() / name, dir / name);
+        }
+        return dir;
+    }
+};
+
+TEST_F(EndToEndTest, RegsvrRegistersAndUnregistersADll) {
+    Open(false);
+    for (auto name : {"plain", "with blank"}) {
+        const fs::path dll = Stage(name) / "testcom.dll";
+        const fs::path log = dll.string() + ".log";
+        Register(dll.wstring(), L"testcom.dll");
+        EXPECT_EQ(WaitForFile(log, "register\n"), "register\n") << name;
+        Register(dll.wstring(), L"testcom.DLL", kUnregisterButton);
+        EXPECT_EQ(WaitForFile(log, "register\nunregister\n"), "register\nunregister\n") << name;
+        EXPECT_EQ(Form().History().Item(1).Key, dll.wstring());
+        EXPECT_EQ(Form().History().Item(1).Text, L"testcom.DLL");
+    }
+    EXPECT_EQ(Form().History().Count(), 2u);
+}
+
+TEST_F(EndToEndTest, AnExeServerReceivesItsSwitchAsOneQuotedPath) {
+    Open(false);
+    for (auto name : {"plain", "with blank"}) {
+        const fs::path exe = Stage(name) / "record_args.exe";
+        const fs::path record = exe.string() + ".cmdline";
+        const std::string quoted =
+            std::string(name) == "plain" ? exe.string() : "\"" + exe.string() + "\"";
+        Register(exe.wstring(), L"record_args.exe");
+        EXPECT_EQ(WaitForFile(record, quoted + " /Regserver"), quoted + " /Regserver");
+        fs::remove(record);
+        Register(exe.wstring(), L"record_args.exe", kUnregisterButton);
+        EXPECT_EQ(WaitForFile(record, quoted + " /Unregserver"), quoted + " /Unregserver");
+    }
+}
+
+TEST_F(EndToEndTest, APlantedRegsvr32InTheCurrentDirectoryNeverRuns) {
+    const fs::path dir = Stage("planted");
+    fs::copy_file(dir / "record_args.exe", dir / "regsvr32.exe");
+    fs::copy_file(dir / "record_args.exe", dir / "Regsvr32.exe.exe");
+    char previous[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, previous);
+    SetCurrentDirectoryA(dir.string().c_str());
+    Open(false);
+    Register((dir / "testcom.dll").wstring(), L"testcom.dll");
+    EXPECT_EQ(WaitForFile(dir / "testcom.dll.log", "register\n"), "register\n");
+    SetCurrentDirectoryA(previous);
+    EXPECT_FALSE(fs::exists(dir / "regsvr32.exe.cmdline"));
+}
+
+// The file dialog, answered from a timer that runs inside its modal loop.
+struct DialogScript {
+    std::string fileToChoose;  // empty: cancel
+    std::string title;
+    std::vector<std::string> filters;
+    bool done = false;
+};
+DialogScript* g_script = nullptr;
+
+void CALLBACK AnswerDialog(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND dialog = FindWindowA("#32770", nullptr);
+    if (!dialog || !g_script || g_script->done) return;
+    g_script->done = true;
+    KillTimer(nullptr, timer);
+    char title[64] = {};
+    GetWindowTextA(dialog, title, sizeof title);
+    g_script->title = title;
+    constexpr int kFileTypes = 0x470, kFileNameCombo = 0x47c, kFileNameEdit = 0x480;
+    HWND types = GetDlgItem(dialog, kFileTypes);
+    for (int i = 0, n = int(SendMessageA(types, CB_GETCOUNT, 0, 0)); i < n; ++i) {
+        char item[128] = {};
+        SendMessageA(types, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item));
+        g_script->filters.push_back(item);
+    }
+    if (SendMessageA(types, CB_GETCURSEL, 0, 0) != 0) g_script->filters.push_back("not first");
+    if (g_script->fileToChoose.empty()) {
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        return;
+    }
+    SetDlgItemTextA(dialog, kFileNameCombo, g_script->fileToChoose.c_str());
+    SetDlgItemTextA(dialog, kFileNameEdit, g_script->fileToChoose.c_str());
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+}
+
+TEST_F(EndToEndTest, BrowsePutsTheChosenPathAndTitleInTheBoxAndCancelChangesNothing) {
+    const fs::path dll = Stage("browse") / "testcom.dll";
+    Open();
+    DialogScript script;
+    script.fileToChoose = dll.string();
+    g_script = &script;
+    SetTimer(nullptr, 0, 50, &AnswerDialog);
+    Press(kBrowseButton);
+    EXPECT_EQ(script.title, "Open File");
+    EXPECT_EQ(script.filters, (std::vector<std::string>{"Exe Files (*.exe)", "DLL Files (*.dll)"}));
+    EXPECT_EQ(Form().Text(), dll.wstring());
+    EXPECT_EQ(Form().Tag(), L"testcom.dll");
+
+    Type(L"C:\\typed.exe");
+    DialogScript cancel;
+    g_script = &cancel;
+    SetTimer(nullptr, 0, 50, &AnswerDialog);
+    Press(kBrowseButton);
+    g_script = nullptr;
+    EXPECT_TRUE(cancel.done);
+    EXPECT_EQ(Form().Text(), L"C:\\typed.exe");
+    EXPECT_EQ(Form().Tag(), L"testcom.dll");
+}
+
+}  // namespace
+}  // namespace tolvar::testing
