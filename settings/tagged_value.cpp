@@ -13,8 +13,9 @@ constexpr wchar_t kTrueText[] = L"True";
 constexpr wchar_t kFalseText[] = L"False";
 constexpr std::int64_t kCurrencyScale = 10000;
 
+// Only named in a discarded branch, which clang counts as unused.
 template <class>
-constexpr bool kAlwaysFalse = false;
+[[maybe_unused]] constexpr bool kAlwaysFalse = false;
 
 [[noreturn]] void ThrowOverflow() {
     throw TaggedValueError(TaggedValueError::Code::Overflow, "value outside the 32-bit range");
