@@ -11,6 +11,7 @@
 #include "command_line.h"
 #include "design.h"
 #include "dpi.h"
+#include "module_path.h"
 #include "null_cut.h"
 #include "resource.h"
 
@@ -82,22 +83,6 @@ bool StartProcessNoWait(const std::optional<std::wstring>& program, const std::w
     }
     UniqueHandle thread(process.hThread), handle(process.hProcess);
     return true;
-}
-
-std::wstring ExecutableDirectory() {
-    std::string path(MAX_PATH, '\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0) return {};
-        if (n < path.size()) {
-            path.resize(n);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    const auto slash = path.find_last_of('\\');
-    return FromAnsi(slash == path.npos ? std::string_view{}
-                                       : std::string_view(path).substr(0, slash));
 }
 
 frmTolvar::frmTolvar(Options options)

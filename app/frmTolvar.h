@@ -27,9 +27,6 @@ using ProcessStarter = std::function<bool(const std::optional<std::wstring>& pro
 bool StartProcessNoWait(const std::optional<std::wstring>& program, const std::wstring& commandLine,
                         int showCommand);
 
-// The directory that holds the running executable, without a final backslash.
-std::wstring ExecutableDirectory();
-
 class frmTolvar {
   public:
     struct Options {

@@ -1,14 +1,118 @@
+// The history file, Tolvar.ini beside the executable: read at start-up, written at close.
 #include <windows.h>
 
 #include "frmTolvar.h"
 
+#include <string>
+#include <vector>
+
 #include "ansi.h"
+#include "clsProfile.h"
+#include "clsRegKey.h"
+#include "design.h"
+#include "history_text.h"
+#include "root_placeholder.h"
 
 namespace tolvar {
 
-void frmTolvar::ReadIniFile() {}
+namespace {
 
-void frmTolvar::WriteIniFile() {}
+// The SDK root as text: a text as it is, a 32-bit integer as its digits, anything else empty.
+std::wstring RootText(const TaggedValue& value) {
+    if (const auto* text = value.Get<std::wstring>()) return *text;
+    if (const auto* number = value.Get<std::int32_t>()) return std::to_wstring(*number);
+    return {};
+}
+
+std::vector<std::wstring> SectionNames(const clsProfile& profile) {
+    const TaggedValue names = profile.GetSectNames();
+    const auto* list = names.Get<std::vector<std::wstring>>();
+    return list ? *list : std::vector<std::wstring>{};
+}
+
+// When the names overflow the read buffer the system cuts the last one short (and lists no
+// more): it then fills the buffer to its size less two.
+bool LastNameCut(const std::vector<std::wstring>& names) {
+    std::size_t bytes = 0;
+    for (const auto& name : names) bytes += ToAnsi(name).size() + 1;
+    return bytes >= clsProfile::kTextBufferChars - 3;
+}
+
+// The file's bytes, or nothing when it cannot be read.
+std::optional<std::string> ReadWholeFile(const std::wstring& path) {
+    const HANDLE opened = CreateFileA(ToAnsi(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) return std::nullopt;
+    const UniqueHandle file(opened);
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart > 64 * 1024 * 1024) return std::nullopt;
+    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
+    DWORD got = 0;
+    if (!bytes.empty() &&
+        (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) ||
+         got != bytes.size())) {
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+}  // namespace
+
+// One entry per section, in file order, with the root placeholder expanded. A section whose path
+// is already in the list is skipped (the first one wins), so a later save loses nothing.
+void frmTolvar::ReadIniFile() {
+    // The key stays open until the profile object has been released (destruction runs in
+    // reverse order, also when a step throws).
+    clsRegKey key;
+    std::wstring root;
+    if (key.OpenReg(HKEY_CLASSES_ROOT, std::wstring(kSdkKeyName), KEY_READ) == 0) {
+        TaggedValue value;
+        if (key.QueryValue(value, std::wstring(kSdkRootValue)) == 0) root = RootText(value);
+    }
+    clsProfile profile;
+    profile.FileName(m_options.historyFile);
+    std::vector<std::wstring> names = SectionNames(profile);
+    if (!names.empty() && LastNameCut(names)) names.pop_back();
+    for (const std::wstring& name : names) {
+        std::wstring path = ExpandRootPlaceholder(name, root);
+        std::wstring title = profile.GetString(name, std::wstring(kHistoryTitleKey));
+        if (const auto added = m_history.Add(std::nullopt, path, std::move(title))) {
+            m_history.SetSubItem1(*added, std::move(path));
+        }
+    }
+}
+
+// The file is made to hold exactly the list, top entry first.
+void frmTolvar::WriteIniFile() {
+    clsProfile profile;
+    profile.FileName(m_options.historyFile);
+
+    // Nothing to do when the file already says exactly this: the profile functions rewrite the
+    // whole file for every change.
+    std::vector<SavedSection> wanted;
+    wanted.reserve(m_history.Count());
+    for (std::size_t i = 1; i <= m_history.Count(); ++i) {
+        const HistoryEntry& entry = m_history.Item(i);
+        wanted.push_back({ToAnsi(entry.SubItem1), ToAnsi(entry.Text)});
+    }
+    if (const auto text = ReadWholeFile(m_options.historyFile);
+        text && ProfileTextHolds(*text, wanted, ToAnsi(kHistoryTitleKey))) {
+        return;
+    }
+
+    // Every section goes, also those the read buffer could not list at once.
+    std::vector<std::wstring> previous;
+    for (std::vector<std::wstring> names = SectionNames(profile);
+         !names.empty() && names != previous; names = SectionNames(profile)) {
+        for (const auto& name : names) profile.DeleteSection(name);
+        previous = std::move(names);
+    }
+    const std::size_t count = m_history.Count();
+    for (std::size_t i = 1; i <= count; ++i) {
+        const HistoryEntry& entry = m_history.Item(i);
+        profile.WriteString(entry.SubItem1, std::wstring(kHistoryTitleKey), entry.Text);
+    }
+}
 
 bool frmTolvar::FileExist(const std::wstring& strFileName) {
     const DWORD attributes = GetFileAttributesA(ToAnsi(strFileName).c_str());

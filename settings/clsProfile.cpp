@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ansi.h"
+#include "module_path.h"
 #include "null_cut.h"
 
 namespace tolvar {
@@ -14,31 +15,13 @@ namespace {
 
 // One fixed buffer per read, no retry: the system writes at most kTextCapacity bytes, so the
 // buffer always ends in at least one code-0 byte.
-constexpr size_t kTextBufferChars = 200000;
+constexpr std::size_t kTextBufferChars = clsProfile::kTextBufferChars;
 constexpr DWORD kTextCapacity = kTextBufferChars - 1;
 constexpr wchar_t kIniExtension[] = L".ini";
 constexpr wchar_t kPathSeparator = L'\\';
 
-std::wstring ExecutablePath() {
-    std::string path(MAX_PATH, '\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n < path.size()) {
-            path.resize(n);
-            return FromAnsi(path);
-        }
-        path.resize(path.size() * 2);
-    }
-}
-
 std::wstring DefaultFileName() {
-    const std::wstring exe = ExecutablePath();
-    const size_t slash = exe.find_last_of(L"\\/");
-    const std::wstring dir = slash == exe.npos ? std::wstring() : exe.substr(0, slash);
-    std::wstring base = slash == exe.npos ? exe : exe.substr(slash + 1);
-    const size_t dot = base.rfind(L'.');
-    if (dot != base.npos) base.resize(dot);
-    return dir + kPathSeparator + base + kIniExtension;
+    return ExecutableDirectory() + kPathSeparator + ExecutableBaseName() + kIniExtension;
 }
 
 // Reads through a fresh zero-filled buffer; the count is the system's return value.

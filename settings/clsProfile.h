@@ -2,6 +2,7 @@
 // holds nothing but the file's name; the system does all parsing, caching and writing.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -13,6 +14,10 @@ namespace tolvar {
 
 class clsProfile {
   public:
+    // The reads' fixed buffer, in characters; the system is told one less, so the buffer always
+    // ends in a code-0 character.
+    static constexpr std::size_t kTextBufferChars = 200000;
+
     // A text argument that may be absent: absent reaches the system as a null pointer.
     using OptText = std::optional<std::wstring>;
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "ansi.h"
 #include "frmTolvar.h"
 
 namespace tolvar::testing {

@@ -1,0 +1,282 @@
+// The history file: load with the SDK root from the registry, pruning, save, and the real
+// Tolvar.exe started on a prepared file.
+#include "window_fixture.h"
+
+#include <fstream>
+#include <sstream>
+
+#include "history_text.h"
+
+namespace tolvar::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+// HKEY_CLASSES_ROOT\Software\ZelvoSDK for the length of one test.
+class SdkKey {
+  public:
+    SdkKey() {
+        RegCreateKeyExA(HKEY_CLASSES_ROOT, "Software\\ZelvoSDK", 0, nullptr, 0, KEY_ALL_ACCESS,
+                        nullptr, &m_key, nullptr);
+    }
+    ~SdkKey() {
+        RegCloseKey(m_key);
+        RegDeleteKeyA(HKEY_CLASSES_ROOT, "Software\\ZelvoSDK");
+    }
+    SdkKey(const SdkKey&) = delete;
+    SdkKey& operator=(const SdkKey&) = delete;
+    void Set(DWORD type, const std::string& bytes) {
+        RegSetValueExA(m_key, "TargetDir", 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                       static_cast<DWORD>(bytes.size()));
+    }
+    void SetText(const std::string& text, DWORD type = REG_SZ) {
+        Set(type, text + std::string(1, '\0'));
+    }
+
+  private:
+    HKEY m_key = nullptr;
+};
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void WriteFile(const fs::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+void Touch(const fs::path& path) {
+    WriteFile(path, "x");
+}
+
+// The sections of a profile file, with their FileName values, as the system reads them.
+std::vector<std::pair<std::string, std::string>> Sections(const fs::path& ini) {
+    std::string names(1 << 20, '\0');
+    const DWORD n =
+        GetPrivateProfileSectionNamesA(names.data(), DWORD(names.size()), ini.string().c_str());
+    std::vector<std::pair<std::string, std::string>> out;
+    for (std::size_t at = 0; at < n;) {
+        const std::string name(names.c_str() + at);
+        char value[1024] = {};
+        GetPrivateProfileStringA(name.c_str(), "FileName", "<none>", value, sizeof value,
+                                 ini.string().c_str());
+        out.emplace_back(name, value);
+        at += name.size() + 1;
+    }
+    return out;
+}
+
+std::vector<std::wstring> Keys(const HistoryList& list) {
+    std::vector<std::wstring> keys;
+    for (std::size_t i = 1; i <= list.Count(); ++i) keys.push_back(list.Item(i).Key);
+    return keys;
+}
+
+class HistoryFileTest : public WindowTest {
+  protected:
+    fs::path Ini() const { return m_dir.path() / "Tolvar.ini"; }
+    std::string Dir() const { return m_dir.path().string(); }
+    // Closes the window as the user would, which saves the history.
+    void Close() {
+        SendMessageA(m_hwnd, WM_CLOSE, 0, 0);
+        PumpMessages();
+        ASSERT_FALSE(IsWindow(m_hwnd));
+    }
+};
+
+TEST_F(HistoryFileTest, RootPlaceholderIsExpandedFromTargetDir) {
+    const fs::path sdk = m_dir.path() / "sdk";
+    fs::create_directories(sdk / "bin");
+    fs::create_directories(sdk / "r" / "mr");
+    fs::create_directories(sdk / "r" / "bin");
+    for (auto f : {"r/bin/a.dll", "r/mr/n.dll", "b.ocx", "7c.exe", "c.exe"}) Touch(sdk / f);
+    Touch(m_dir.path() / "sdkc.exe");
+    char previous[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, previous);
+    SetCurrentDirectoryA(sdk.string().c_str());  // for roots that leave a relative path
+    WriteFile(Ini(),
+              "[<Zelvo_ROOT>\\bin\\a.dll]\r\nFileName=a.dll\r\n"
+              "[<zelvo_root>\\b.ocx]\r\nFileName=lower\r\n"
+              "[<Zelvo_ROOT>\\m<Zelvo_ROOT>\\n.dll]\r\nFileName=twice\r\n");
+    {
+        SdkKey key;
+        key.SetText("r\\");
+        Open();
+        // The lower-case placeholder is not expanded, so that entry's file is gone.
+        EXPECT_EQ(Keys(Form().History()),
+                  (std::vector<std::wstring>{L"r\\bin\\a.dll", L"r\\mr\\n.dll"}));
+        EXPECT_EQ(Form().History().Item(1).Text, L"a.dll");
+        EXPECT_EQ(Form().Text(), L"r\\bin\\a.dll");
+        EXPECT_EQ(Form().Tag(), L"a.dll");
+        DestroyWindow(m_hwnd);
+    }
+    struct Case {
+        DWORD type;
+        std::string data;
+        std::string section;
+        fs::path expected;  // relative to the current directory when the root is not absolute
+    };
+    const std::string noFinalSlash = sdk.string();
+    const std::vector<Case> cases{
+        {REG_SZ, noFinalSlash + '\0', "<Zelvo_ROOT>\\c.exe", m_dir.path() / "sdkc.exe"},
+        {REG_EXPAND_SZ, std::string("%TOLVAR_TEST_SDK%\\") + '\0', "<Zelvo_ROOT>\\c.exe",
+         sdk / "c.exe"},
+        {REG_DWORD, std::string("\x07\0\0\0", 4), "<Zelvo_ROOT>\\c.exe", sdk / "7c.exe"},
+        {REG_MULTI_SZ, std::string("a\0b\0\0", 5), "<Zelvo_ROOT>\\c.exe", sdk / "c.exe"},
+        {REG_BINARY, "\x01\x02", "<Zelvo_ROOT>\\c.exe", sdk / "c.exe"},
+    };
+    SetEnvironmentVariableA("TOLVAR_TEST_SDK", sdk.string().c_str());
+    for (const Case& c : cases) {
+        SdkKey key;
+        key.Set(c.type, c.data);
+        WriteFile(Ini(), "[" + c.section + "]\r\nFileName=c.exe\r\n[" + (sdk / "b.ocx").string() +
+                             "]\r\nFileName=b.ocx\r\n");
+        Open();
+        const std::wstring expected = c.type == REG_DWORD       ? L"7c.exe"
+                                      : c.type == REG_SZ        ? c.expected.wstring()
+                                      : c.type == REG_EXPAND_SZ ? c.expected.wstring()
+                                                                : L"c.exe";
+        // Every kind of root loads everything after it, too.
+        EXPECT_EQ(Keys(Form().History()),
+                  (std::vector<std::wstring>{expected, (sdk / "b.ocx").wstring()}))
+            << c.type;
+        DestroyWindow(m_hwnd);
+    }
+    // Without the key the placeholder is simply removed.
+    WriteFile(Ini(), "[<Zelvo_ROOT>\\c.exe]\r\nFileName=c.exe\r\n");
+    Open();
+    EXPECT_EQ(Keys(Form().History()), (std::vector<std::wstring>{L"c.exe"}));
+    SetCurrentDirectoryA(previous);
+}
+
+TEST_F(HistoryFileTest, SaveWritesTheListTopFirstAndALoadReadsItBack) {
+    const fs::path d = m_dir.path();
+    for (auto f : {"one.dll", "two.exe", "three.ocx", "notitle.dll"}) Touch(d / f);
+    fs::create_directories(d / "folder.dll");
+    WriteFile(Ini(), "[" + (d / "gone1.dll").string() + "]\r\nFileName=gone1.dll\r\n[" +
+                         (d / "one.dll").string() + "]\r\nFileName=one.dll\r\n[" +
+                         (d / "gone2.dll").string() + "]\r\nFileName=gone2.dll\r\n[" +
+                         (d / "folder.dll").string() + "]\r\nFileName=folder.dll\r\n[" +
+                         (d / "ONE.DLL").string() + "]\r\nFileName=duplicate\r\n[" +
+                         (d / "notitle.dll").string() + "]\r\nOther=1\r\n[" +
+                         (d / "two.exe").string() + "]\r\nFileName=two.exe\r\n");
+    Open();
+    // Missing files, the directory and the duplicate are gone; nothing after them is lost.
+    EXPECT_EQ(Keys(Form().History()),
+              (std::vector<std::wstring>{(d / "one.dll").wstring(), (d / "notitle.dll").wstring(),
+                                         (d / "two.exe").wstring()}));
+    EXPECT_EQ(Form().History().Item(2).Text, L"");
+    EXPECT_TRUE(Form().History().Selected(1));
+    Register((d / "three.ocx").wstring(), L"three.ocx");
+    Close();
+    EXPECT_EQ(Sections(Ini()), (std::vector<std::pair<std::string, std::string>>{
+                                   {(d / "three.ocx").string(), "three.ocx"},
+                                   {(d / "one.dll").string(), "one.dll"},
+                                   {(d / "notitle.dll").string(), ""},
+                                   {(d / "two.exe").string(), "two.exe"}}));
+    // The other key went with its section.
+    EXPECT_EQ(ReadFile(Ini()).find("Other="), std::string::npos);
+
+    // A close that changes nothing leaves the file as it is.
+    const std::string saved = ReadFile(Ini()) + "\r\n";
+    WriteFile(Ini(), saved);
+    Open();
+    Close();
+    EXPECT_EQ(ReadFile(Ini()), saved);
+
+    // An empty list at close deletes every section.
+    for (auto f : {"three.ocx", "one.dll", "notitle.dll", "two.exe"}) fs::remove(d / f);
+    Open();
+    EXPECT_EQ(Form().History().Count(), 0u);
+    EXPECT_EQ(Form().Text(), L"");
+    Close();
+    EXPECT_TRUE(Sections(Ini()).empty());
+}
+
+TEST_F(HistoryFileTest, SectionNamesBeyondTheReadBufferAreNeitherCutNorKept) {
+    // 1000 names of about 240 characters overflow the 200000-character section-name buffer.
+    const fs::path d = m_dir.path() / "long";
+    fs::create_directories(d);
+    std::string text;
+    std::vector<std::string> paths;
+    for (int i = 0; i < 1000; ++i) {
+        std::string name =
+            std::to_string(1000 + i) + std::string(200 - d.string().size() % 50, 'n');
+        paths.push_back((d / (name + ".dll")).string());
+        Touch(paths.back());
+        text += "[" + paths.back() + "]\r\nFileName=" + name + ".dll\r\n";
+    }
+    WriteFile(Ini(), text);
+    // The name the system cuts short names an existing file too, so only the load can drop it.
+    std::string buffer(200000, '\0');
+    const DWORD n = GetPrivateProfileStringA(nullptr, nullptr, nullptr, buffer.data(), 199999,
+                                             Ini().string().c_str());
+    const std::string listed = buffer.substr(0, n);
+    const std::string cut = listed.substr(listed.rfind('\0') + 1);
+    ASSERT_EQ(cut.find(".dll"), std::string::npos) << cut;
+    Touch(cut);
+    Open();
+    const std::size_t loaded = Form().History().Count();
+    ASSERT_GT(loaded, 100u);
+    ASSERT_LT(loaded, 1000u);
+    for (std::size_t i = 1; i <= loaded; ++i) {
+        ASSERT_EQ(ToAnsi(Form().History().Item(i).Key), paths[i - 1]) << "never a cut name";
+    }
+    Close();
+    const auto sections = Sections(Ini());
+    ASSERT_EQ(sections.size(), loaded) << "the file holds exactly the list";
+    EXPECT_EQ(sections.front().first, paths.front());
+}
+
+TEST_F(HistoryFileTest, ASaveThatCannotBeWrittenIsLostQuietly) {
+    frmTolvar::Options options;
+    options.historyFile = (m_dir.path() / "no such folder" / "Tolvar.ini").wstring();
+    options.quitOnDestroy = false;
+    options.startProcess = [](const auto&, const auto&, int) { return true; };
+    m_hwnd = frmTolvar::Create(GetModuleHandleA(nullptr), std::move(options));
+    ASSERT_NE(m_hwnd, nullptr);
+    Touch(m_dir.path() / "a.dll");
+    Register((m_dir.path() / "a.dll").wstring(), L"a.dll");
+    Close();
+    EXPECT_FALSE(fs::exists(m_dir.path() / "no such folder"));
+}
+
+TEST(FileExist, IsTrueExactlyForAnExistingFileThatIsNoDirectory) {
+    TempDir dir;
+    Touch(dir.path() / "plain.dll");
+    Touch(dir.path() / "hidden.dll");
+    SetFileAttributesA((dir.path() / "hidden.dll").string().c_str(),
+                       FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+    EXPECT_TRUE(frmTolvar::FileExist(dir.file("plain.dll")));
+    EXPECT_TRUE(frmTolvar::FileExist(dir.file("hidden.dll")));
+    EXPECT_FALSE(frmTolvar::FileExist(dir.path().wstring()));
+    EXPECT_FALSE(frmTolvar::FileExist(dir.file("missing.dll")));
+    EXPECT_FALSE(frmTolvar::FileExist(L""));
+    EXPECT_FALSE(frmTolvar::FileExist(L"C:\\bad<>|\"name?.dll"));
+    EXPECT_FALSE(frmTolvar::FileExist(L"\\\\?\\"));
+    SetFileAttributesA((dir.path() / "hidden.dll").string().c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST(HistoryText, AFileThatAlreadyHoldsTheListIsRecognised) {
+    const std::vector<SavedSection> list{{"C:\\a.dll", "a.dll"}, {"C:\\b.exe", ""}};
+    EXPECT_TRUE(ProfileTextHolds("[C:\\a.dll]\r\nFileName=a.dll\r\n[C:\\b.exe]\r\nFileName=\r\n",
+                                 list, "FileName"));
+    EXPECT_TRUE(ProfileTextHolds("\r\n[C:\\a.dll]\nFileName=a.dll\n\n[C:\\b.exe]\nFileName=", list,
+                                 "FileName"));
+    EXPECT_FALSE(ProfileTextHolds("[C:\\b.exe]\r\nFileName=\r\n[C:\\a.dll]\r\nFileName=a.dll\r\n",
+                                  list, "FileName"));
+    EXPECT_FALSE(
+        ProfileTextHolds("[C:\\a.dll]\r\nFileName=a.dll\r\nOther=1\r\n[C:\\b.exe]\r\nFileName=\r\n",
+                         list, "FileName"));
+    EXPECT_FALSE(ProfileTextHolds("[C:\\a.dll]\r\nFileName=a.dll\r\n", list, "FileName"));
+    EXPECT_FALSE(ProfileTextHolds("[<Zelvo_ROOT>\\a.dll]\r\nFileName=a.dll\r\n",
+                                  {{"C:\\a.dll", "a.dll"}}, "FileName"));
+    EXPECT_TRUE(ProfileTextHolds("", {}, "FileName"));
+    EXPECT_FALSE(ProfileTextHolds("[x]\r\n", {}, "FileName"));
+}
+
+}  // namespace
+}  // namespace tolvar::testing
