@@ -3,6 +3,8 @@
 #include "window_fixture.h"
 
 #include <fstream>
+
+#include "win32_handles.h"
 #include <sstream>
 
 namespace tolvar::testing {
@@ -148,6 +150,75 @@ TEST_F(EndToEndTest, BrowsePutsTheChosenPathAndTitleInTheBoxAndCancelChangesNoth
     EXPECT_TRUE(cancel.done);
     EXPECT_EQ(Form().Text(), L"C:\\typed.exe");
     EXPECT_EQ(Form().Tag(), L"testcom.dll");
+}
+
+struct FoundWindow {
+    DWORD process;
+    HWND window;
+};
+
+HWND WaitForMainWindow(DWORD process) {
+    FoundWindow found{process, nullptr};
+    for (int i = 0; i < 500 && !found.window; ++i) {
+        EnumWindows(
+            [](HWND hwnd, LPARAM data) -> BOOL {
+                auto& f = *reinterpret_cast<FoundWindow*>(data);
+                DWORD owner = 0;
+                GetWindowThreadProcessId(hwnd, &owner);
+                if (owner != f.process || !IsWindowVisible(hwnd)) return TRUE;
+                f.window = hwnd;
+                return FALSE;
+            },
+            reinterpret_cast<LPARAM>(&found));
+        if (!found.window) Sleep(20);
+    }
+    return found.window;
+}
+
+std::string WindowTextOf(HWND hwnd) {
+    char text[MAX_PATH * 2] = {};
+    SendMessageA(hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+TEST_F(EndToEndTest, TolvarExeStartsWithItsPrunedHistoryAndSavesItAtClose) {
+    const fs::path dir = Stage("app dir");
+    fs::copy_file(TestDirectory() / "Tolvar.exe", dir / "Tolvar.exe");
+    std::ofstream(dir / "present.exe") << "not a program";
+    fs::create_directories(dir / "folder.ocx");
+    const std::string dll = (dir / "testcom.dll").string(), exe = (dir / "present.exe").string();
+    std::ofstream(dir / "Tolvar.ini", std::ios::binary)
+        << "[" << (dir / "gone.dll").string() << "]\r\nFileName=gone.dll\r\n"
+        << "[" << dll << "]\r\nFileName=testcom.dll\r\n"
+        << "[" << (dir / "folder.ocx").string() << "]\r\nFileName=folder.ocx\r\n"
+        << "[" << exe << "]\r\nFileName=present.exe\r\n";
+
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    std::string command = "\"" + (dir / "Tolvar.exe").string() + "\"";
+    ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &process));
+    const UniqueHandle thread(process.hThread), handle(process.hProcess);
+    const HWND window = WaitForMainWindow(process.dwProcessId);
+    ASSERT_NE(window, nullptr);
+    const HWND box = FindWindowExA(window, nullptr, "Edit", nullptr);
+    const HWND list = FindWindowExA(window, nullptr, WC_LISTVIEWA, nullptr);
+    const HWND registerButton = FindWindowExA(window, nullptr, "Button", "Register");
+    EXPECT_EQ(WindowTextOf(box), dll) << "the top entry left after pruning";
+    EXPECT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 2);
+
+    SendMessageA(registerButton, BM_CLICK, 0, 0);
+    EXPECT_EQ(WaitForFile(dll + ".log", "register\n"), "register\n");
+    // The last entry, picked with the keyboard, then registered: it moves to the top.
+    SendMessageA(list, WM_KEYDOWN, VK_END, 0);
+    EXPECT_EQ(WindowTextOf(box), exe);
+    SendMessageA(registerButton, BM_CLICK, 0, 0);
+
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    ASSERT_EQ(WaitForSingleObject(process.hProcess, 10000), WAIT_OBJECT_0);
+    EXPECT_EQ(ReadFile(dir / "Tolvar.ini"),
+              "[" + exe + "]\r\nFileName=present.exe\r\n[" + dll + "]\r\nFileName=testcom.dll\r\n");
 }
 
 }  // namespace
