@@ -34,8 +34,9 @@ struct Model {
     std::optional<std::size_t> selected;  // 0-based
 
     std::optional<std::size_t> Find(const std::wstring& key) const {
+        const std::wstring folded = Upper(key);
         for (std::size_t i = 0; i < keys.size(); ++i) {
-            if (Upper(keys[i]) == Upper(key)) return i;
+            if (Upper(keys[i]) == folded) return i;
         }
         return std::nullopt;
     }
