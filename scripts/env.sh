@@ -53,7 +53,7 @@ tolvar_start_display() {
   if [ -n "${DISPLAY:-}" ] && [ "${TOLVAR_OWN_DISPLAY:-0}" != 1 ]; then return 0; fi
   local n=90
   while [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ]; do n=$((n + 1)); done
-  Xvfb :$n -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+  Xvfb :$n -screen 0 1600x1200x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
   tolvar_xvfb_pid=$!
   for _ in $(seq 100); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.05; done
   export DISPLAY=:$n

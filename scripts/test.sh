@@ -18,6 +18,9 @@ done
 echo "== test native (AddressSanitizer, UBSan)"
 ctest --preset native
 
+echo "== fuzz smoke runs (libFuzzer, ${TOLVAR_FUZZ_SECONDS:-20} s each)"
+bash scripts/fuzz.sh "${TOLVAR_FUZZ_SECONDS:-20}"
+
 tolvar_start_wine
 TOLVAR_OWN_DISPLAY=1 tolvar_start_display
 

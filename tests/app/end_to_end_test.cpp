@@ -157,19 +157,19 @@ struct FoundWindow {
     HWND window;
 };
 
+BOOL CALLBACK FindVisibleWindowOf(HWND hwnd, LPARAM data) {
+    auto& found = *reinterpret_cast<FoundWindow*>(data);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    if (owner != found.process || !IsWindowVisible(hwnd)) return TRUE;
+    found.window = hwnd;
+    return FALSE;
+}
+
 HWND WaitForMainWindow(DWORD process) {
     FoundWindow found{process, nullptr};
     for (int i = 0; i < 500 && !found.window; ++i) {
-        EnumWindows(
-            [](HWND hwnd, LPARAM data) -> BOOL {
-                auto& f = *reinterpret_cast<FoundWindow*>(data);
-                DWORD owner = 0;
-                GetWindowThreadProcessId(hwnd, &owner);
-                if (owner != f.process || !IsWindowVisible(hwnd)) return TRUE;
-                f.window = hwnd;
-                return FALSE;
-            },
-            reinterpret_cast<LPARAM>(&found));
+        EnumWindows(&FindVisibleWindowOf, reinterpret_cast<LPARAM>(&found));
         if (!found.window) Sleep(20);
     }
     return found.window;

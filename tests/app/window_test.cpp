@@ -15,40 +15,53 @@ RECT ChildRect(HWND child) {
     return r;
 }
 
-int Px(float twips) {
-    return TwipsToPixels(twips, 96);
+// The window's outer size in twips, as the layout rule reads it.
+std::pair<float, float> OuterTwips(HWND hwnd, int dpi) {
+    RECT outer{};
+    GetWindowRect(hwnd, &outer);
+    return {PixelsToTwips(outer.right - outer.left, dpi),
+            PixelsToTwips(outer.bottom - outer.top, dpi)};
 }
 
+// The window tests also run at other system DPIs (see the high-DPI test): every expectation is
+// in twips, converted at the window's DPI.
 TEST_F(WindowTest, OpensAtTheDesignSizeWithControlsInTwips) {
     Open();
-    ASSERT_EQ(Form().Dpi(), 96) << "the test prefix runs at 96 DPI";
+    const int dpi = Form().Dpi();
+    if (const char* expected = getenv("TOLVAR_EXPECT_DPI")) {
+        ASSERT_EQ(dpi, atoi(expected));
+    }
+    const auto Px = [dpi](float twips) { return TwipsToPixels(twips, dpi); };
     RECT client{};
     GetClientRect(m_hwnd, &client);
-    EXPECT_EQ(client.right, 424);
-    EXPECT_EQ(client.bottom, 256);
+    EXPECT_EQ(client.right, Px(6360));
+    EXPECT_EQ(client.bottom, Px(3840));
     char caption[32] = {};
     GetWindowTextA(m_hwnd, caption, sizeof caption);
     EXPECT_STREQ(caption, "Tolvar");
 
-    // Controls the rule does not touch stay exactly as designed (15 twips a pixel).
+    // Controls the rule does not touch stay exactly as designed.
     const RECT fileLabel = ChildRect(Ctl(kFileLabel));
-    EXPECT_EQ(fileLabel.left, 6);
-    EXPECT_EQ(fileLabel.top, 8);
-    EXPECT_EQ(fileLabel.right - fileLabel.left, 87);
-    EXPECT_EQ(ChildRect(Ctl(kHistoryLabel)).top, 74);
-    EXPECT_EQ(ChildRect(Ctl(kFileBox)).top, 26);
-    EXPECT_EQ(ChildRect(Ctl(kFileBox)).bottom, 46);
-    EXPECT_EQ(ChildRect(Ctl(kRegisterButton)).top, 52);
-    EXPECT_EQ(ChildRect(Ctl(kRegisterButton)).right - ChildRect(Ctl(kRegisterButton)).left, 83);
-    EXPECT_EQ(ChildRect(Ctl(kHistoryList)).top, 90);
-    EXPECT_EQ(ChildRect(Ctl(kHistoryList)).left, 6);
+    EXPECT_EQ(fileLabel.left, Px(90));
+    EXPECT_EQ(fileLabel.top, Px(120));
+    EXPECT_EQ(fileLabel.right, Px(90 + 1305));
+    EXPECT_GE(fileLabel.bottom, Px(120 + 195));
+    EXPECT_EQ(ChildRect(Ctl(kHistoryLabel)).top, Px(1110));
+    EXPECT_EQ(ChildRect(Ctl(kFileBox)).left, Px(90));
+    EXPECT_EQ(ChildRect(Ctl(kFileBox)).top, Px(390));
+    EXPECT_EQ(ChildRect(Ctl(kFileBox)).bottom, Px(690));
+    EXPECT_EQ(ChildRect(Ctl(kBrowseButton)).top, Px(390));
+    EXPECT_EQ(ChildRect(Ctl(kRegisterButton)).top, Px(780));
+    EXPECT_EQ(ChildRect(Ctl(kRegisterButton)).bottom, Px(780 + 285));
+    EXPECT_EQ(ChildRect(Ctl(kUnregisterButton)).top, Px(780));
+    EXPECT_EQ(ChildRect(Ctl(kHistoryList)).top, Px(1350));
+    EXPECT_EQ(ChildRect(Ctl(kHistoryList)).left, Px(90));
 
     // The rule has run for the outer size.
-    RECT outer{};
-    GetWindowRect(m_hwnd, &outer);
-    const float W = float(outer.right - outer.left) * 15, H = float(outer.bottom - outer.top) * 15;
+    const auto [W, H] = OuterTwips(m_hwnd, dpi);
     EXPECT_EQ(ChildRect(Ctl(kFileBox)).right, Px(W - 510));
     EXPECT_EQ(ChildRect(Ctl(kBrowseButton)).left, Px(W - 510));
+    EXPECT_EQ(ChildRect(Ctl(kBrowseButton)).right, Px(W - 225));
     EXPECT_EQ(ChildRect(Ctl(kUnregisterButton)).right, Px(W - 225));
     EXPECT_EQ(ChildRect(Ctl(kRegisterButton)).left, Px(W - 2820));
     EXPECT_EQ(ChildRect(Ctl(kHistoryList)).right, Px(W - 210));
@@ -59,8 +72,8 @@ TEST_F(WindowTest, OpensAtTheDesignSizeWithControlsInTwips) {
     const LONG style = GetWindowLongA(list, GWL_STYLE);
     EXPECT_EQ(style & LVS_TYPEMASK, LVS_REPORT);
     EXPECT_FALSE(style & (LVS_SORTASCENDING | LVS_SORTDESCENDING | LVS_EDITLABELS));
-    EXPECT_EQ(ListView_GetColumnWidth(list, 0), 120);
-    EXPECT_EQ(ListView_GetColumnWidth(list, 1), 267);
+    EXPECT_EQ(ListView_GetColumnWidth(list, 0), Px(1800));
+    EXPECT_EQ(ListView_GetColumnWidth(list, 1), Px(4000));
     EXPECT_EQ(Header_GetItemCount(ListView_GetHeader(list)), 2);
     EXPECT_TRUE(ListView_GetExtendedListViewStyle(list) & LVS_EX_FULLROWSELECT);
 
@@ -101,25 +114,24 @@ TEST_F(WindowTest, TabFollowsTheDesignOrderAndLabelsPrecedeTheirControls) {
 
 TEST_F(WindowTest, LayoutRuleHoldsAtSeveralSizesAndNotBelowIt) {
     Open();
+    const int dpi = Form().Dpi();
+    const auto Px = [dpi](float twips) { return TwipsToPixels(twips, dpi); };
     for (auto [w, h] : {std::pair{600, 400}, std::pair{1000, 700}, std::pair{300, 200}}) {
         SetWindowPos(m_hwnd, nullptr, 0, 0, w, h, SWP_NOMOVE | SWP_NOZORDER);
         PumpMessages();
-        RECT outer{};
-        GetWindowRect(m_hwnd, &outer);
-        const float W = float(outer.right - outer.left) * 15;
-        const float H = float(outer.bottom - outer.top) * 15;
-        EXPECT_EQ(ChildRect(Ctl(kFileBox)).right - ChildRect(Ctl(kFileBox)).left, Px(W - 600) - 0);
+        const auto [W, H] = OuterTwips(m_hwnd, dpi);
+        EXPECT_EQ(ChildRect(Ctl(kFileBox)).right, Px(90 + W - 600));
         EXPECT_EQ(ChildRect(Ctl(kBrowseButton)).left, Px(W - 510));
         EXPECT_EQ(ChildRect(Ctl(kRegisterButton)).left, Px(W - 2820));
         EXPECT_EQ(ChildRect(Ctl(kUnregisterButton)).left, Px(W - 1470));
-        EXPECT_EQ(ChildRect(Ctl(kHistoryList)).right - 6, Px(W - 300));
-        EXPECT_EQ(ChildRect(Ctl(kHistoryList)).bottom - 90, Px(H - 1970));
+        EXPECT_EQ(ChildRect(Ctl(kHistoryList)).right, Px(90 + W - 300));
+        EXPECT_EQ(ChildRect(Ctl(kHistoryList)).bottom, Px(1350 + H - 1970));
     }
     // The window cannot be made smaller than the rule's limits.
     MINMAXINFO info{};
     SendMessageA(m_hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
-    EXPECT_GE(info.ptMinTrackSize.x, 40);
-    EXPECT_GE(info.ptMinTrackSize.y, 132);
+    EXPECT_GE(PixelsToTwips(info.ptMinTrackSize.x, dpi), 600);
+    EXPECT_GE(PixelsToTwips(info.ptMinTrackSize.y, dpi), 1970);
     // Minimizing leaves the layout alone.
     const RECT before = ChildRect(Ctl(kHistoryList));
     ShowWindow(m_hwnd, SW_MINIMIZE);
@@ -129,27 +141,27 @@ TEST_F(WindowTest, LayoutRuleHoldsAtSeveralSizesAndNotBelowIt) {
     EXPECT_EQ(after.bottom - after.top, before.bottom - before.top);
 }
 
-TEST_F(WindowTest, ControlsScaleWithTheWindowsDpi) {
+TEST_F(WindowTest, ControlsScaleWhenTheWindowsDpiChanges) {
     Open();
+    const int dpi = Form().Dpi() + 48;
+    const auto Px = [dpi](float twips) { return TwipsToPixels(twips, dpi); };
     RECT suggested{};
     GetWindowRect(m_hwnd, &suggested);
-    suggested.right = suggested.left + 660;
-    suggested.bottom = suggested.top + 420;
-    SendMessageA(m_hwnd, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    suggested.right = suggested.left + Px(6600);
+    suggested.bottom = suggested.top + Px(4200);
+    SendMessageA(m_hwnd, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
     PumpMessages();
-    EXPECT_EQ(Form().Dpi(), 144);
-    // 10 twips a pixel now.
-    EXPECT_EQ(ChildRect(Ctl(kFileLabel)).left, 9);
-    EXPECT_EQ(ChildRect(Ctl(kFileLabel)).top, 12);
-    EXPECT_EQ(ChildRect(Ctl(kRegisterButton)).top, 78);
-    EXPECT_EQ(ChildRect(Ctl(kHistoryList)).top, 135);
-    EXPECT_EQ(ListView_GetColumnWidth(Ctl(kHistoryList), 0), 180);
-    EXPECT_EQ(ListView_GetColumnWidth(Ctl(kHistoryList), 1), 400);
-    RECT outer{};
-    GetWindowRect(m_hwnd, &outer);
-    const float W = float(outer.right - outer.left) * 10;
-    EXPECT_EQ(ChildRect(Ctl(kBrowseButton)).left, TwipsToPixels(W - 510, 144));
-    EXPECT_EQ(ChildRect(Ctl(kFileBox)).right, TwipsToPixels(W - 510, 144));
+    EXPECT_EQ(Form().Dpi(), dpi);
+    EXPECT_EQ(ChildRect(Ctl(kFileLabel)).left, Px(90));
+    EXPECT_EQ(ChildRect(Ctl(kFileLabel)).top, Px(120));
+    EXPECT_EQ(ChildRect(Ctl(kRegisterButton)).top, Px(780));
+    EXPECT_EQ(ChildRect(Ctl(kHistoryList)).top, Px(1350));
+    EXPECT_EQ(ListView_GetColumnWidth(Ctl(kHistoryList), 0), Px(1800));
+    EXPECT_EQ(ListView_GetColumnWidth(Ctl(kHistoryList), 1), Px(4000));
+    const auto [W, H] = OuterTwips(m_hwnd, dpi);
+    EXPECT_EQ(ChildRect(Ctl(kBrowseButton)).left, Px(W - 510));
+    EXPECT_EQ(ChildRect(Ctl(kFileBox)).right, Px(W - 510));
+    EXPECT_EQ(ChildRect(Ctl(kHistoryList)).bottom, Px(H - 620));
 }
 
 TEST_F(WindowTest, RegisterStartsTheRightCommandMinimizedAndMovesTheTargetToTheTop) {
