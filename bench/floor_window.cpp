@@ -1,12 +1,26 @@
-// The start-up benchmark's floor: a bare window with the same kinds of controls, fonts, resources
-// and system libraries as Tolvar, and nothing else (no history, no registry, no handlers). Whatever
-// Tolvar takes beyond this program's start-up time is Tolvar's own doing.
+// The start-up benchmark's floor: a bare window with the same kinds of controls, styles, fonts,
+// resources and system libraries as Tolvar, and nothing else (no history, no registry, no
+// handlers). Whatever Tolvar takes beyond this program's start-up time is Tolvar's own doing.
+//
+// With --history=<file> it also does, with the profile and registry functions called straight,
+// the reads Tolvar's load does (the SDK key's TargetDir, the section names, one FileName per
+// section, each through a fresh 200,000-byte buffer) before the window shows, and at close the
+// writes Tolvar's save does (every section read deleted, then the first --keep=<n> sections
+// written back, default all, and the file flushed). The history benchmark's floor.
 #include <windows.h>
 #include <commctrl.h>
 #include <commdlg.h>
+#include <oleauto.h>
 
+#include <cstdlib>
+#include <cstdint>
+#include <cstring>
 #include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
 #include <type_traits>
+#include <vector>
 
 #include "resource.h"
 
@@ -21,6 +35,14 @@ constexpr char kRegister[] = "Register";
 constexpr char kUnregister[] = "Unregister";
 constexpr char kFileNameColumn[] = "FileName";
 constexpr char kPathColumn[] = "Path";
+
+constexpr std::string_view kHistoryFlag = "--history=";
+constexpr std::string_view kKeepFlag = "--keep=";
+constexpr char kSdkKeyName[] = "Software\\ZelvoSDK";
+constexpr char kSdkRootValue[] = "TargetDir";
+constexpr char kTitleKey[] = "FileName";
+constexpr std::size_t kProfileBufferChars = 200000;
+constexpr DWORD kProfileCapacity = kProfileBufferChars - 1;
 
 // Client area and controls in pixels at 96 DPI (the designed twips divided by 15).
 constexpr int kDesignDpi = 96;
@@ -42,20 +64,24 @@ struct ControlSpec {
     const char* className;
     const char* text;
     DWORD style;
+    DWORD exStyle;
     int left, top, width, height;
 };
 
-// In tab order (creation order): the list first, as the focus starts there.
+// Tolvar's styles and creation order: each label directly before the control it names.
+constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX;
+constexpr DWORD kButton = WS_TABSTOP | BS_PUSHBUTTON;
 constexpr ControlSpec kControls[] = {
-    {WC_LISTVIEWA, "", WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS, 6,
-     90, 409, 159},
-    {"EDIT", "", WS_TABSTOP | WS_BORDER | ES_AUTOHSCROLL, 6, 26, 390, 20},
-    {"BUTTON", kBrowse, WS_TABSTOP | BS_PUSHBUTTON, 396, 26, 19, 20},
-    {"BUTTON", kRegister, WS_TABSTOP | BS_PUSHBUTTON, 242, 52, 83, 19},
-    {"BUTTON", kUnregister, WS_TABSTOP | BS_PUSHBUTTON, 332, 52, 83, 19},
-    {"STATIC", kFileLabel, SS_LEFT, 6, 8, 87, 13},
-    {"STATIC", kHistoryLabel, SS_LEFT, 6, 74, 75, 13},
+    {"STATIC", kHistoryLabel, kLabel, 0, 6, 74, 75, 13},
+    {WC_LISTVIEWA, "", WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
+     WS_EX_CLIENTEDGE, 6, 90, 409, 159},
+    {"STATIC", kFileLabel, kLabel, 0, 6, 8, 87, 13},
+    {"EDIT", "", WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, 6, 26, 390, 20},
+    {"BUTTON", kBrowse, kButton, 0, 396, 26, 19, 20},
+    {"BUTTON", kRegister, kButton, 0, 242, 52, 83, 19},
+    {"BUTTON", kUnregister, kButton, 0, 332, 52, 83, 19},
 };
+constexpr std::size_t kListIndex = 1;
 
 int ScreenDpi() {
     const HDC screen = GetDC(nullptr);
@@ -89,27 +115,116 @@ void AddColumn(HWND list, int index, const char* text, int width) {
                  reinterpret_cast<LPARAM>(&column));
 }
 
+struct RegKeyCloser {
+    void operator()(HKEY key) const { RegCloseKey(key); }
+};
+using UniqueRegKey = std::unique_ptr<std::remove_pointer_t<HKEY>, RegKeyCloser>;
+
+// The history file as the floor read it: the file's name and its sections in file order.
+struct RawHistory {
+    std::string file;
+    std::vector<std::string> sections;
+    std::vector<std::string> titles;
+    std::size_t keep = 0;
+};
+std::optional<RawHistory> g_history;
+
+std::string ReadProfileText(const char* section, const char* key, const std::string& file) {
+    std::string buffer(kProfileBufferChars, '\0');
+    GetPrivateProfileStringA(section, key, nullptr, buffer.data(), kProfileCapacity, file.c_str());
+    return buffer;
+}
+
+// The size query and the read, as a registry value of unknown size is read.
+void ReadSdkRoot() {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, kSdkKeyName, 0, KEY_READ, &opened) != ERROR_SUCCESS) {
+        return;
+    }
+    const UniqueRegKey key(opened);
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExA(key.get(), kSdkRootValue, nullptr, &type, nullptr, &size) !=
+        ERROR_SUCCESS) {
+        return;
+    }
+    std::string value(size, '\0');
+    RegQueryValueExA(key.get(), kSdkRootValue, nullptr, &type,
+                     reinterpret_cast<BYTE*>(value.data()), &size);
+}
+
+void ReadHistory(RawHistory& history) {
+    ReadSdkRoot();
+    {
+        const std::string names = ReadProfileText(nullptr, nullptr, history.file);
+        for (const char* name = names.c_str(); *name != '\0'; name += std::strlen(name) + 1) {
+            history.sections.emplace_back(name);
+        }
+    }
+    for (const std::string& section : history.sections) {
+        history.titles.emplace_back(
+            ReadProfileText(section.c_str(), kTitleKey, history.file).c_str());
+    }
+}
+
+void WriteHistory(const RawHistory& history) {
+    const char* file = history.file.c_str();
+    for (const std::string& section : history.sections) {
+        WritePrivateProfileStringA(section.c_str(), nullptr, nullptr, file);
+    }
+    for (std::size_t i = 0; i < history.keep && i < history.sections.size(); ++i) {
+        WritePrivateProfileStringA(history.sections[i].c_str(), kTitleKey,
+                                   history.titles[i].c_str(), file);
+    }
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, file);
+}
+
+// --history=<file> [--keep=<n>]; nothing when the history mode is off.
+std::optional<RawHistory> HistoryArguments(int argc, char** argv) {
+    std::optional<RawHistory> history;
+    std::optional<std::size_t> keep;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg.starts_with(kHistoryFlag)) {
+            history.emplace();
+            history->file = arg.substr(kHistoryFlag.size());
+        } else if (arg.starts_with(kKeepFlag)) {
+            keep = static_cast<std::size_t>(std::strtoul(argv[i] + kKeepFlag.size(), nullptr, 10));
+        }
+    }
+    if (history) history->keep = keep.value_or(SIZE_MAX);
+    return history;
+}
+
 LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_DESTROY) {
-        PostQuitMessage(0);
-        return 0;
+    switch (message) {
+        case WM_CLOSE:
+            if (g_history) WriteHistory(*g_history);
+            DestroyWindow(hwnd);
+            return 0;
+        case WM_NOTIFYFORMAT:
+            return NFR_ANSI;
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return 0;
     }
     return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
 }  // namespace
 
-// Tolvar uses the file dialog and the registry; referencing one function of each (never called)
-// makes the loader map the same system DLLs here. External linkage keeps the table from being
-// dropped.
+// Tolvar uses the file dialog, the registry and the variant conversions (for registry values);
+// referencing one function of each (never called) makes the loader map the same system DLLs
+// here. External linkage keeps the table from being dropped.
 extern const void* const tolvarFloorSameImports[];
 const void* const tolvarFloorSameImports[] = {
     reinterpret_cast<const void*>(&GetOpenFileNameA),
     reinterpret_cast<const void*>(&RegCloseKey),
+    reinterpret_cast<const void*>(&SysFreeString),
 };
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
-    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES};
+    g_history = HistoryArguments(__argc, __argv);
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&icc);
 
     const UniqueIcon bigIcon = LoadAppIcon(instance, SM_CXICON);
@@ -131,25 +246,30 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
 
     constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
     RECT frame{0, 0, px(kClientWidth), px(kClientHeight)};
-    AdjustWindowRectEx(&frame, kStyle, FALSE, 0);
+    constexpr DWORD kExStyle = WS_EX_APPWINDOW;
+    AdjustWindowRectEx(&frame, kStyle, FALSE, kExStyle);
     const HWND window = CreateWindowExA(
-        0, kClassName, kCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT, frame.right - frame.left,
-        frame.bottom - frame.top, nullptr, nullptr, instance, nullptr);
+        kExStyle, kClassName, kCaption, kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+        frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance, nullptr);
     if (!window) return 1;
 
     const UniqueFont font = CreateMessageFont();
     HWND list = nullptr;
-    for (const ControlSpec& spec : kControls) {
-        const HWND control = CreateWindowExA(
-            0, spec.className, spec.text, WS_CHILD | WS_VISIBLE | spec.style, px(spec.left),
-            px(spec.top), px(spec.width), px(spec.height), window, nullptr, instance, nullptr);
+    for (std::size_t i = 0; i < std::size(kControls); ++i) {
+        const ControlSpec& spec = kControls[i];
+        const HWND control =
+            CreateWindowExA(spec.exStyle, spec.className, spec.text,
+                            WS_CHILD | WS_VISIBLE | spec.style, px(spec.left), px(spec.top),
+                            px(spec.width), px(spec.height), window, nullptr, instance, nullptr);
         if (!control) return 1;
         SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
-        if (!list) list = control;
+        if (i == kListIndex) list = control;
     }
-    SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+    constexpr DWORD kListExStyle = LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER;
+    SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, kListExStyle, kListExStyle);
     AddColumn(list, 0, kFileNameColumn, px(kFileNameColumnWidth));
     AddColumn(list, 1, kPathColumn, px(kPathColumnWidth));
+    if (g_history) ReadHistory(*g_history);
 
     ShowWindow(window, showCommand);
     SetFocus(list);
