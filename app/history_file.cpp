@@ -50,6 +50,14 @@ bool CertainlyAbsent(const std::wstring& path) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
+// False when a section is left that the profile functions cannot delete by its name.
+bool DeletableByName(const std::vector<std::wstring>& names) {
+    for (const auto& name : names) {
+        if (ToAnsi(name).size() > clsProfile::kMaxTextBytes) return false;
+    }
+    return !LastNameCut(names);
+}
+
 // The file's bytes, or nothing when it cannot be read.
 std::optional<std::string> ReadWholeFile(const std::wstring& path) {
     const HANDLE opened = CreateFileA(ToAnsi(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
@@ -115,10 +123,20 @@ void frmTolvar::WriteIniFile() {
         return;
     }
 
-    // Every section goes, also those the read buffer could not list at once.
+    // Every section goes, also those the read buffer could not list at once. A section that
+    // cannot be deleted by its name (one longer than the profile functions take, or cut short by
+    // the read buffer) would stay before the list and hide it at the next load: then the whole
+    // file goes.
     std::vector<std::wstring> previous;
-    for (std::vector<std::wstring> names = SectionNames(profile);
-         !names.empty() && names != previous; names = SectionNames(profile)) {
+    for (std::vector<std::wstring> names = SectionNames(profile); !names.empty();
+         names = SectionNames(profile)) {
+        if (names == previous) {
+            if (!DeletableByName(names)) {
+                profile.Flush();
+                DeleteFileA(ToAnsi(m_options.historyFile).c_str());
+            }
+            break;  // otherwise the file cannot be written: the save is lost, the file kept
+        }
         for (const auto& name : names) profile.DeleteSection(name);
         previous = std::move(names);
     }

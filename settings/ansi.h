@@ -16,13 +16,14 @@ std::wstring FromAnsi(std::string_view bytes);
 // A string argument on its way to an ...A call: an absent string becomes a null pointer,
 // an empty one a pointer to empty text.
 class AnsiArg {
-public:
+  public:
     explicit AnsiArg(const std::optional<std::wstring>& text);
     explicit AnsiArg(std::wstring_view text) : m_text(ToAnsi(text)) {}
     explicit AnsiArg(const std::wstring& text) : m_text(ToAnsi(text)) {}
     const char* get() const { return m_text ? m_text->c_str() : nullptr; }
+    std::size_t size() const { return m_text ? m_text->size() : 0; }
 
-private:
+  private:
     std::optional<std::string> m_text;
 };
 

@@ -2,6 +2,7 @@
 
 #include "clsProfile.h"
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,15 @@ std::wstring DefaultFileName() {
     return ExecutableDirectory() + kPathSeparator + ExecutableBaseName() + kIniExtension;
 }
 
+// A longer text cannot name anything in a profile file, and makes Wine's profile functions read
+// wild memory, so such a call fails here without reaching the system.
+bool Fits(std::initializer_list<const AnsiArg*> args) {
+    for (const AnsiArg* arg : args) {
+        if (arg->size() > clsProfile::kMaxTextBytes) return false;
+    }
+    return true;
+}
+
 // Reads through a fresh zero-filled buffer; the count is the system's return value.
 struct ProfileRead {
     std::string buffer = std::string(kTextBufferChars, '\0');
@@ -33,9 +43,10 @@ struct ProfileRead {
 ProfileRead ReadProfile(const AnsiArg& section, const AnsiArg& key, const AnsiArg& defVal,
                         const std::wstring& fileName) {
     ProfileRead read;
-    read.count =
-        GetPrivateProfileStringA(section.get(), key.get(), defVal.get(), read.buffer.data(),
-                                 kTextCapacity, AnsiArg(fileName).get());
+    const AnsiArg file(fileName);
+    if (!Fits({&section, &key, &defVal, &file})) return read;
+    read.count = GetPrivateProfileStringA(section.get(), key.get(), defVal.get(),
+                                          read.buffer.data(), kTextCapacity, file.get());
     return read;
 }
 
@@ -57,8 +68,10 @@ std::wstring clsProfile::GetString(OptText Section, OptText Key, OptText defVal)
 }
 
 std::int32_t clsProfile::GetInt(OptText Section, OptText Key, std::int32_t defVal) const {
-    return static_cast<std::int32_t>(GetPrivateProfileIntA(
-        AnsiArg(Section).get(), AnsiArg(Key).get(), defVal, AnsiArg(m_strFileName).get()));
+    const AnsiArg section(Section), key(Key), file(m_strFileName);
+    if (!Fits({&section, &key, &file})) return defVal;
+    return static_cast<std::int32_t>(
+        GetPrivateProfileIntA(section.get(), key.get(), defVal, file.get()));
 }
 
 TaggedValue clsProfile::GetSectNames() const {
@@ -69,8 +82,9 @@ TaggedValue clsProfile::GetSectNames() const {
 }
 
 bool clsProfile::WriteString(OptText Section, OptText Key, OptText Data) const {
-    return WritePrivateProfileStringA(AnsiArg(Section).get(), AnsiArg(Key).get(),
-                                      AnsiArg(Data).get(), AnsiArg(m_strFileName).get()) != 0;
+    const AnsiArg section(Section), key(Key), data(Data), file(m_strFileName);
+    if (!Fits({&section, &key, &data, &file})) return false;
+    return WritePrivateProfileStringA(section.get(), key.get(), data.get(), file.get()) != 0;
 }
 
 bool clsProfile::DeleteKey(OptText Section, OptText Key) const {

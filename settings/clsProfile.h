@@ -17,6 +17,9 @@ class clsProfile {
     // The reads' fixed buffer, in characters; the system is told one less, so the buffer always
     // ends in a code-0 character.
     static constexpr std::size_t kTextBufferChars = 200000;
+    // The longest text argument, in ANSI bytes, that the system can take: it turns each one into
+    // a counted UTF-16 string of at most 65535 bytes. A call with a longer one fails here.
+    static constexpr std::size_t kMaxTextBytes = 32766;
 
     // A text argument that may be absent: absent reaches the system as a null pointer.
     using OptText = std::optional<std::wstring>;

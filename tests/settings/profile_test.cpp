@@ -92,6 +92,18 @@ TEST_F(Profile, LongValueIsCutToTheBuffer) {
     EXPECT_EQ(value, std::wstring(199998, L'x'));
 }
 
+TEST_F(Profile, TextsTooLongForTheSystemFailQuietly) {
+    const std::wstring longest(clsProfile::kMaxTextBytes, L'n'), tooLong(40000, L'n');
+    EXPECT_TRUE(m_profile.WriteString(longest, L"K", L"v"));
+    EXPECT_EQ(m_profile.GetString(longest, L"K"), L"v");
+    EXPECT_FALSE(m_profile.WriteString(tooLong, L"K", L"v"));
+    EXPECT_FALSE(m_profile.WriteString(L"S", L"K", tooLong));
+    EXPECT_FALSE(m_profile.DeleteSection(tooLong));
+    EXPECT_EQ(m_profile.GetString(tooLong, L"K", L"dflt"), L"");
+    EXPECT_EQ(m_profile.GetInt(tooLong, L"K", 7), 7);
+    EXPECT_EQ(Sections(), std::vector<std::wstring>{longest});
+}
+
 TEST_F(Profile, ReleaseFlushesToDisk) {
     {
         clsProfile profile;

@@ -1,0 +1,233 @@
+// Bad input to the running window: damaged history files, every kind of SDK root, strange
+// targets. The window must open, answer, close, and save again every entry it could load.
+#include "window_fixture.h"
+
+#include <fstream>
+#include <random>
+#include <sstream>
+
+#include "command_line.h"
+
+namespace tolvar::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::wstring> Keys(const HistoryList& list) {
+    std::vector<std::wstring> keys;
+    for (std::size_t i = 1; i <= list.Count(); ++i) keys.push_back(list.Item(i).Key);
+    return keys;
+}
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class BadInputTest : public WindowTest {
+  protected:
+    fs::path Ini() const { return m_dir.path() / "Tolvar.ini"; }
+    std::string Good(const std::string& name) {
+        const fs::path file = m_dir.path() / name;
+        std::ofstream(file) << "x";
+        return "[" + file.string() + "]\r\nFileName=" + name + "\r\n";
+    }
+    std::wstring GoodKey(const std::string& name) { return (m_dir.path() / name).wstring(); }
+
+    // Opens, checks the window answers, closes (saving), opens again: what the first load found
+    // must come back, in the same order. Returns what was loaded.
+    std::vector<std::wstring> RoundTrip() {
+        Open();
+        DWORD_PTR ignored = 0;
+        EXPECT_TRUE(SendMessageTimeoutA(m_hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored));
+        const auto first = Keys(Form().History());
+        SendMessageA(m_hwnd, WM_CLOSE, 0, 0);
+        PumpMessages();
+        EXPECT_FALSE(IsWindow(m_hwnd));
+        Open();
+        EXPECT_EQ(Keys(Form().History()), first);
+        DestroyWindow(m_hwnd);
+        PumpMessages();
+        return first;
+    }
+};
+
+TEST_F(BadInputTest, DamagedHistoryFilesLoseNothingTheyCouldLoad) {
+    std::mt19937 random(20261208);
+    std::string noise(32 * 1024, '\0');
+    for (auto& c : noise) c = static_cast<char>(random());
+    const std::string longName = "[" + std::string(300000, 'n') + "]\r\nFileName=long\r\n";
+    struct Case {
+        const char* what;
+        std::string text;
+        std::vector<std::string> expected;  // entries that must load
+    };
+    const std::vector<Case> cases{
+        {"random bytes", Good("a.dll") + noise + "\r\n" + Good("b.dll"), {"a.dll", "b.dll"}},
+        {"NUL inside names and values",
+         Good("a.dll") + "[C:\\x\0y.dll]\r\nFileName=x\0y\r\n" + Good("b.dll"),
+         {"a.dll"}},
+        // What follows a name longer than the read buffer can never be listed.
+        {"a 300,000-character section name", Good("a.dll") + longName + Good("b.dll"), {"a.dll"}},
+        {"unterminated [ lines",
+         Good("a.dll") + "[C:\\open.dll\r\nFileName=x\r\n[\r\n" + Good("b.dll"),
+         {"a.dll", "b.dll"}},
+        {"keys before the first section",
+         "FileName=orphan\r\nOther=1\r\n" + Good("a.dll"),
+         {"a.dll"}},
+        {"CR alone ends lines", Good("a.dll") + "[C:\\cr.dll]\rFileName=cr\r", {"a.dll"}},
+        {"empty file", "", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::ofstream(Ini(), std::ios::binary) << c.text;
+        const auto loaded = RoundTrip();
+        for (const auto& name : c.expected) {
+            EXPECT_NE(std::find(loaded.begin(), loaded.end(), GoodKey(name)), loaded.end()) << name;
+        }
+    }
+}
+
+TEST_F(BadInputTest, AUtf16HistoryFileRoundTrips) {
+    const std::string text = Good("a.dll") + Good("b.exe");
+    std::wstring wide(text.begin(), text.end());
+    std::ofstream out(Ini(), std::ios::binary);
+    out.write("\xff\xfe", 2);
+    out.write(reinterpret_cast<const char*>(wide.data()), std::streamsize(wide.size() * 2));
+    out.close();
+    EXPECT_EQ(RoundTrip(), (std::vector<std::wstring>{GoodKey("a.dll"), GoodKey("b.exe")}));
+}
+
+TEST_F(BadInputTest, AHistoryFileThatCannotBeOpenedOrWrittenStaysAsItWas) {
+    // A directory in its place.
+    fs::create_directories(Ini());
+    EXPECT_TRUE(RoundTrip().empty());
+    fs::remove(Ini());
+
+    // Read-only: whatever the save does, it loses nothing.
+    const std::string text = Good("a.dll") + Good("b.dll");
+    std::ofstream(Ini(), std::ios::binary) << text;
+    SetFileAttributesA(Ini().string().c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_EQ(RoundTrip().size(), 2u);
+    SetFileAttributesA(Ini().string().c_str(), FILE_ATTRIBUTE_NORMAL);
+
+    // Held open without sharing by another program: nothing loads, nothing is written.
+    std::ofstream(Ini(), std::ios::binary) << text;
+    {
+        const HANDLE held = CreateFileA(Ini().string().c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        const UniqueHandle owner(held);
+        RoundTrip();
+    }
+    EXPECT_EQ(ReadFile(Ini()), text);
+}
+
+// HKEY_CLASSES_ROOT\Software\ZelvoSDK with a TargetDir of some type, for one case.
+class SdkRoot {
+  public:
+    SdkRoot(DWORD type, const std::string& data) {
+        RegCreateKeyExA(HKEY_CLASSES_ROOT, "Software\\ZelvoSDK", 0, nullptr, 0, KEY_ALL_ACCESS,
+                        nullptr, &m_key, nullptr);
+        RegSetValueExA(m_key, "TargetDir", 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                       DWORD(data.size()));
+    }
+    ~SdkRoot() {
+        RegCloseKey(m_key);
+        RegDeleteKeyA(HKEY_CLASSES_ROOT, "Software\\ZelvoSDK");
+    }
+    SdkRoot(const SdkRoot&) = delete;
+    SdkRoot& operator=(const SdkRoot&) = delete;
+    HKEY key() const { return m_key; }
+
+  private:
+    HKEY m_key = nullptr;
+};
+
+TEST_F(BadInputTest, EveryKindOfSdkRootStillLoadsTheRest) {
+    SetEnvironmentVariableA("TOLVAR_SELF", "%TOLVAR_SELF%x");
+    const std::vector<std::pair<DWORD, std::string>> roots{
+        {REG_SZ, std::string(64 * 1024, 'r') + '\0'},
+        {REG_EXPAND_SZ, std::string("%TOLVAR_NO_SUCH_VARIABLE%\\") + '\0'},
+        {REG_EXPAND_SZ, std::string("%TOLVAR_SELF%\\") + '\0'},
+        {REG_MULTI_SZ, std::string("a\0b\0\0", 5)},
+        {REG_BINARY, std::string("\1\2\3", 3)},
+        {REG_QWORD, std::string("\1\0\0\0\0\0\0\0", 8)},
+        {REG_NONE, ""},
+        {REG_DWORD, std::string("\xff\xff\xff\xff", 4)},
+    };
+    std::ofstream(Ini(), std::ios::binary) << "[<Zelvo_ROOT>\\sdk.dll]\r\nFileName=sdk.dll\r\n"
+                                           << Good("a.dll");
+    for (const auto& [type, data] : roots) {
+        SCOPED_TRACE(type);
+        SdkRoot root(type, data);
+        Open();
+        EXPECT_EQ(Keys(Form().History()).back(), GoodKey("a.dll"));
+        DestroyWindow(m_hwnd);
+        PumpMessages();
+    }
+    // A key that may not be read: the root is empty.
+    SdkRoot root(REG_SZ, std::string("C:\\") + '\0');
+    SECURITY_DESCRIPTOR denyAll{};
+    InitializeSecurityDescriptor(&denyAll, SECURITY_DESCRIPTOR_REVISION);
+    ACL emptyAcl{};
+    InitializeAcl(&emptyAcl, sizeof emptyAcl, ACL_REVISION);
+    SetSecurityDescriptorDacl(&denyAll, TRUE, &emptyAcl, FALSE);
+    RegSetKeySecurity(root.key(), DACL_SECURITY_INFORMATION, &denyAll);
+    Open();
+    EXPECT_EQ(Keys(Form().History()).back(), GoodKey("a.dll"));
+    SetSecurityDescriptorDacl(&denyAll, FALSE, nullptr, FALSE);
+    RegSetKeySecurity(root.key(), DACL_SECURITY_INFORMATION, &denyAll);
+}
+
+TEST_F(BadInputTest, StrangeTargetsAreStartedAsTypedAndKeptOncePerPath) {
+    Open();
+    const std::vector<std::wstring> paths{L"C:\\with \"quotes\" inside.exe",
+                                          L"\"C:\\enclosed path.exe\"",
+                                          L"C:\\a&b|c<d>e^f%PATH%.dll",
+                                          L"C:\\\x4E2D\x6587.dll",
+                                          L"   ",
+                                          std::wstring(259, L'p'),
+                                          std::wstring(260, L'p'),
+                                          std::wstring(32767, L'p'),
+                                          std::wstring(40000, L'p')};
+    for (const auto& path : paths) {
+        SetWindowTextW(Ctl(kFileBox), path.c_str());
+        const std::wstring typed = Form().Text();  // as the box hands it over
+        Press(kRegisterButton);
+        ASSERT_FALSE(m_started.empty());
+        EXPECT_EQ(m_started.back().commandLine,
+                  BuildRegisterCommand(typed, Form().Tag(), 0).commandLine);
+        EXPECT_EQ(Form().History().Item(1).Key, typed);
+    }
+    EXPECT_EQ(Form().History().Count(), paths.size());
+    PumpMessages();
+    // The list view shows even the longest path without trouble.
+    char text[300] = {};
+    ListView_GetItemText(Ctl(kHistoryList), 0, 1, text, sizeof text);
+    EXPECT_EQ(strlen(text), sizeof text - 1);
+    SendMessageA(m_hwnd, WM_CLOSE, 0, 0);
+    PumpMessages();
+    Open();
+}
+
+TEST_F(BadInputTest, TwoHundredRealStartsInARowKeepTheWindowAnswering) {
+    Open(false);
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    const fs::path exe = fs::path(self).parent_path() / "record_args.exe";
+    const DWORD start = GetTickCount();
+    for (int i = 0; i < 200; ++i) {
+        Register(exe.wstring(), L"record_args.exe", i % 2 ? kUnregisterButton : kRegisterButton);
+        DWORD_PTR ignored = 0;
+        ASSERT_TRUE(SendMessageTimeoutA(m_hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &ignored));
+    }
+    EXPECT_EQ(Form().History().Count(), 1u);
+    // Nothing is awaited: 200 starts take far less than a second each.
+    EXPECT_LT(GetTickCount() - start, 60000u);
+}
+
+}  // namespace
+}  // namespace tolvar::testing
