@@ -47,12 +47,27 @@ std::wstring WindowText(HWND hwnd) {
     return FromAnsi(text);
 }
 
+// Made where the layout puts it and with its font, so nothing is laid out twice at start-up.
 HWND CreateChild(HWND parent, const char* className, std::wstring_view text, DWORD style,
-                 DWORD exStyle, Control id) {
-    return CreateWindowExA(exStyle, className, ToAnsi(text).c_str(), WS_CHILD | WS_VISIBLE | style,
-                           0, 0, 0, 0, parent,
-                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(id))),
-                           GetModuleHandleA(nullptr), nullptr);
+                 DWORD exStyle, Control id, const PixelRect& at, HFONT font) {
+    const HWND child = CreateWindowExA(
+        exStyle, className, ToAnsi(text).c_str(), WS_CHILD | WS_VISIBLE | style, at.left, at.top,
+        at.width, at.height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(id))),
+        GetModuleHandleA(nullptr), nullptr);
+    if (child) SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    return child;
+}
+
+int TextHeight(HWND hwnd, HFONT font) {
+    int height = 0;
+    if (HDC dc = GetDC(hwnd)) {
+        const HGDIOBJ old = SelectObject(dc, font);
+        TEXTMETRICA metrics{};
+        if (GetTextMetricsA(dc, &metrics)) height = metrics.tmHeight;
+        SelectObject(dc, old);
+        ReleaseDC(hwnd, dc);
+    }
+    return height;
 }
 
 std::string SystemDirectory() {
@@ -104,6 +119,14 @@ HWND frmTolvar::Create(HINSTANCE instance, Options options) {
         wc.lpfnWndProc = &frmTolvar::WndProc;
         wc.hInstance = instance;
         wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+        // The system-DPI icons; a window on a monitor of another DPI loads its own.
+        const auto icon = [instance](int x, int y) {
+            return static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_TOLVAR), IMAGE_ICON,
+                                                 GetSystemMetrics(x), GetSystemMetrics(y),
+                                                 LR_SHARED));
+        };
+        wc.hIcon = icon(SM_CXICON, SM_CYICON);
+        wc.hIconSm = icon(SM_CXSMICON, SM_CYSMICON);
         wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
         wc.lpszClassName = kWindowClass;
         return RegisterClassExA(&wc);
@@ -154,7 +177,10 @@ LRESULT frmTolvar::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
             return 0;
         case WM_SETTINGCHANGE:
-            if (wParam == SPI_SETNONCLIENTMETRICS) ApplyFont();
+            if (wParam == SPI_SETNONCLIENTMETRICS) {
+                ApplyFont();
+                Form_Resize();  // the labels follow the font's height
+            }
             break;
         case WM_COMMAND:
             OnCommand(LOWORD(wParam), HIWORD(wParam));
@@ -184,11 +210,8 @@ LRESULT frmTolvar::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 bool frmTolvar::OnCreate() {
     m_dpi = WindowDpi(m_hwnd);
-    if (!CreateControls()) return false;
-    ApplyFont();
-    LoadIcons();
-    SetColumnWidths();
-    m_focus = m_controls[kHistoryList];
+    m_font = CreateMessageFont(m_dpi);
+    m_textHeight = TextHeight(m_hwnd, m_font.get());
 
     // Client area as designed, at the window's DPI; the position stays the system's default.
     RECT rect{0, 0, TwipsToPixels(kClientWidthTwips, m_dpi),
@@ -197,6 +220,9 @@ bool frmTolvar::OnCreate() {
     SetWindowPos(m_hwnd, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
+    if (!CreateControls()) return false;
+    SetColumnWidths();
+    m_focus = m_controls[kHistoryList];
     Form_Load();
     return true;
 }
@@ -206,22 +232,21 @@ bool frmTolvar::CreateControls() {
     // stops in the order lstHistory, txtFile, cmdPath, Register, Unregister.
     constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX;
     constexpr DWORD kButton = WS_TABSTOP | BS_PUSHBUTTON;
-    m_controls[kHistoryLabel] =
-        CreateChild(m_hwnd, "STATIC", kHistoryLabelCaption, kLabel, 0, kHistoryLabel);
-    m_controls[kHistoryList] =
-        CreateChild(m_hwnd, WC_LISTVIEWA, L"",
-                    WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
-                    WS_EX_CLIENTEDGE, kHistoryList);
-    m_controls[kFileLabel] =
-        CreateChild(m_hwnd, "STATIC", kFileLabelCaption, kLabel, 0, kFileLabel);
-    m_controls[kFileBox] = CreateChild(m_hwnd, "EDIT", L"", WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL,
-                                       WS_EX_CLIENTEDGE, kFileBox);
-    m_controls[kBrowseButton] =
-        CreateChild(m_hwnd, "BUTTON", kBrowseCaption, kButton, 0, kBrowseButton);
-    m_controls[kRegisterButton] =
-        CreateChild(m_hwnd, "BUTTON", kRegisterCaption, kButton, 0, kRegisterButton);
-    m_controls[kUnregisterButton] =
-        CreateChild(m_hwnd, "BUTTON", kUnregisterCaption, kButton, 0, kUnregisterButton);
+    const std::array<PixelRect, kControlCount> at = ControlRects();
+    const HFONT font = m_font.get();
+    const auto make = [&](Control c, const char* className, std::wstring_view text, DWORD style,
+                          DWORD exStyle) {
+        m_controls[c] = CreateChild(m_hwnd, className, text, style, exStyle, c, at[c], font);
+    };
+    make(kHistoryLabel, "STATIC", kHistoryLabelCaption, kLabel, 0);
+    make(kHistoryList, WC_LISTVIEWA, L"",
+         WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
+         WS_EX_CLIENTEDGE);
+    make(kFileLabel, "STATIC", kFileLabelCaption, kLabel, 0);
+    make(kFileBox, "EDIT", L"", WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE);
+    make(kBrowseButton, "BUTTON", kBrowseCaption, kButton, 0);
+    make(kRegisterButton, "BUTTON", kRegisterCaption, kButton, 0);
+    make(kUnregisterButton, "BUTTON", kUnregisterCaption, kButton, 0);
     if (std::find(m_controls.begin(), m_controls.end(), nullptr) != m_controls.end()) return false;
 
     const HWND list = m_controls[kHistoryList];
@@ -246,7 +271,8 @@ void frmTolvar::ApplyFont() {
         SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
     }
     m_font = std::move(font);  // the old font is freed only once no control uses it
-    if (IsWindowVisible(m_hwnd)) InvalidateRect(m_hwnd, nullptr, TRUE);
+    m_textHeight = TextHeight(m_hwnd, m_font.get());
+    InvalidateRect(m_hwnd, nullptr, TRUE);
 }
 
 void frmTolvar::LoadIcons() {
@@ -287,27 +313,28 @@ void frmTolvar::Form_Load() {
 // The layout rule, from the window's outer size in twips; every control is placed at the
 // current DPI, so a DPI change moves the fixed ones too.
 void frmTolvar::Form_Resize() {
-    RECT outer{};
-    if (IsIconic(m_hwnd) || !GetWindowRect(m_hwnd, &outer)) return;
-    const Layout layout = ApplyLayoutRule(PixelsToTwips(outer.right - outer.left, m_dpi),
-                                          PixelsToTwips(outer.bottom - outer.top, m_dpi));
-    // A label is never lower than its text, so the message font of any system fits.
-    int textHeight = 0;
-    if (HDC dc = GetDC(m_hwnd)) {
-        const HGDIOBJ old = SelectObject(dc, m_font.get());
-        TEXTMETRICA metrics{};
-        if (GetTextMetricsA(dc, &metrics)) textHeight = metrics.tmHeight;
-        SelectObject(dc, old);
-        ReleaseDC(m_hwnd, dc);
-    }
+    if (!m_controls[0] || IsIconic(m_hwnd)) return;  // not yet made, or minimized
+    const std::array<PixelRect, kControlCount> at = ControlRects();
     HDWP batch = BeginDeferWindowPos(kControlCount);
     for (std::size_t c = 0; c < kControlCount && batch; ++c) {
-        PixelRect r = ToPixels(layout[c], m_dpi);
-        if (c == kHistoryLabel || c == kFileLabel) r.height = std::max(r.height, textHeight);
-        batch = DeferWindowPos(batch, m_controls[c], nullptr, r.left, r.top, r.width, r.height,
-                               SWP_NOZORDER | SWP_NOACTIVATE);
+        batch = DeferWindowPos(batch, m_controls[c], nullptr, at[c].left, at[c].top, at[c].width,
+                               at[c].height, SWP_NOZORDER | SWP_NOACTIVATE);
     }
     if (batch) EndDeferWindowPos(batch);
+}
+
+std::array<PixelRect, kControlCount> frmTolvar::ControlRects() const {
+    RECT outer{};
+    GetWindowRect(m_hwnd, &outer);
+    const Layout layout = ApplyLayoutRule(PixelsToTwips(outer.right - outer.left, m_dpi),
+                                          PixelsToTwips(outer.bottom - outer.top, m_dpi));
+    std::array<PixelRect, kControlCount> at{};
+    for (std::size_t c = 0; c < kControlCount; ++c) at[c] = ToPixels(layout[c], m_dpi);
+    // A label is never lower than its text, so the message font of any system fits.
+    for (Control label : {kHistoryLabel, kFileLabel}) {
+        at[label].height = std::max(at[label].height, m_textHeight);
+    }
+    return at;
 }
 
 void frmTolvar::Form_QueryUnload() {

@@ -83,6 +83,8 @@ class frmTolvar {
     void ApplyFont();
     void LoadIcons();
     void SetColumnWidths();
+    // Where the layout rule puts every control at the window's outer size and DPI, in pixels.
+    std::array<PixelRect, kControlCount> ControlRects() const;
     void SetText(const std::wstring& text);
     // Shows the model in the list view: its length and its selection.
     void ShowHistory();
@@ -94,6 +96,7 @@ class frmTolvar {
     HWND m_focus = nullptr;  // the control that had the focus when the window was deactivated
     int m_dpi = USER_DEFAULT_SCREEN_DPI;
     UniqueFont m_font;
+    int m_textHeight = 0;  // of the message font, in pixels
     UniqueIcon m_bigIcon, m_smallIcon;
     HistoryList m_history;
     std::wstring m_tag;             // the target's title, not shown
