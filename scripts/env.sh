@@ -35,10 +35,12 @@ tolvar_start_wine() {
   export WINEDEBUG=-all
   export WINEPREFIX=${TOLVAR_WINEPREFIX:-$(mktemp -d /tmp/tolvar-wine.XXXXXX)/prefix}
   mkdir -p "$(dirname "$WINEPREFIX")"
+  # The persistent server first, so that the prefix's own set-up already uses it; one that is
+  # running already (exit code 2) serves as well.
+  wineserver -p </dev/null >/dev/null 2>&1 || true
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
-    /usr/lib/wine/wine64 wineboot -i </dev/null >/dev/null 2>&1 || wine wineboot -i </dev/null >/dev/null 2>&1
+    "$tolvar_root/scripts/wine-run" wineboot -i </dev/null >/dev/null 2>&1
   fi
-  wineserver -p </dev/null >/dev/null 2>&1
   # Without a window manager, closing a managed window waits two seconds.
   "$tolvar_root/scripts/wine-run" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
     </dev/null >/dev/null 2>&1 || true
