@@ -34,7 +34,7 @@ tolvar_can_run_32bit() {
 tolvar_start_wine() {
   export WINEDEBUG=-all
   export WINEPREFIX=${TOLVAR_WINEPREFIX:-$(mktemp -d /tmp/tolvar-wine.XXXXXX)/prefix}
-  mkdir -p "$(dirname "$WINEPREFIX")"
+  mkdir -p "$WINEPREFIX"
   # The persistent server first, so that the prefix's own set-up already uses it; one that is
   # running already (exit code 2) serves as well.
   wineserver -p </dev/null >/dev/null 2>&1 || true
