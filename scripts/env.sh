@@ -46,6 +46,14 @@ tolvar_start_wine() {
     </dev/null >/dev/null 2>&1 || true
 }
 
+# The desktop's window manager, started here with no output attached: otherwise the first test
+# program that shows a window starts it, it inherits that test's output pipe, and the test runner
+# waits for the pipe to close until the test times out.
+tolvar_start_desktop() {
+  "$tolvar_root/scripts/wine-run" explorer.exe /desktop </dev/null >/dev/null 2>&1 &
+  sleep 1
+}
+
 tolvar_stop_wine() {
   wineserver -k </dev/null >/dev/null 2>&1 || true
 }

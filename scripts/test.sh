@@ -23,6 +23,7 @@ bash scripts/fuzz.sh "${TOLVAR_FUZZ_SECONDS:-20}"
 
 tolvar_start_wine
 TOLVAR_OWN_DISPLAY=1 tolvar_start_display
+tolvar_start_desktop
 
 if tolvar_can_run_32bit; then
   echo "== test mingw32 (Wine)"
