@@ -21,8 +21,9 @@ ctest --preset native
 echo "== fuzz smoke runs (libFuzzer, ${TOLVAR_FUZZ_SECONDS:-20} s each)"
 bash scripts/fuzz.sh "${TOLVAR_FUZZ_SECONDS:-20}"
 
-tolvar_start_wine
+# The display first: the prefix's set-up starts the desktop process, which must have one.
 TOLVAR_OWN_DISPLAY=1 tolvar_start_display
+tolvar_start_wine
 tolvar_start_desktop
 
 if tolvar_can_run_32bit; then

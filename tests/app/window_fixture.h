@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -79,7 +80,7 @@ class WindowTest : public ::testing::Test {
             };
         }
         m_hwnd = frmTolvar::Create(GetModuleHandleA(nullptr), std::move(options));
-        EXPECT_NE(m_hwnd, nullptr);
+        if (!m_hwnd) throw std::runtime_error("the window could not be created");
         ShowWindow(m_hwnd, SW_SHOWNORMAL);
         UpdateWindow(m_hwnd);
         PumpMessages();
