@@ -60,7 +60,8 @@ TEST(HighDpi, TheWindowTestsPassAt144Dpi) {
     if (getenv("TOLVAR_EXPECT_DPI")) GTEST_SKIP() << "already the child";
     const SystemDpi dpi(144);
     SetEnvironmentVariableA("TOLVAR_EXPECT_DPI", "144");
-    const DWORD code = RunSelf("--gtest_filter=WindowTest.*:HistoryFileTest.Save*");
+    // The accessibility check skips itself under Wine; a skip line would mark this test skipped.
+    const DWORD code = RunSelf("--gtest_filter=WindowTest.*:HistoryFileTest.Save*:-*Named*");
     SetEnvironmentVariableA("TOLVAR_EXPECT_DPI", nullptr);
     EXPECT_EQ(code, 0u);
 }
