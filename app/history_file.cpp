@@ -12,6 +12,7 @@
 #include "design.h"
 #include "history_text.h"
 #include "root_placeholder.h"
+#include "whole_file.h"
 
 namespace tolvar {
 
@@ -56,24 +57,6 @@ bool DeletableByName(const std::vector<std::wstring>& names) {
         if (ToAnsi(name).size() > clsProfile::kMaxTextBytes) return false;
     }
     return !LastNameCut(names);
-}
-
-// The file's bytes, or nothing when it cannot be read.
-std::optional<std::string> ReadWholeFile(const std::wstring& path) {
-    const HANDLE opened = CreateFileA(ToAnsi(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (opened == INVALID_HANDLE_VALUE) return std::nullopt;
-    const UniqueHandle file(opened);
-    LARGE_INTEGER size{};
-    if (!GetFileSizeEx(file.get(), &size) || size.QuadPart > 64 * 1024 * 1024) return std::nullopt;
-    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
-    DWORD got = 0;
-    if (!bytes.empty() &&
-        (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) ||
-         got != bytes.size())) {
-        return std::nullopt;
-    }
-    return bytes;
 }
 
 }  // namespace

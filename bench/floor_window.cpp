@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "resource.h"
+#include "win32_handles.h"
 
 namespace {
 
@@ -51,14 +52,8 @@ constexpr int kClientHeight = 256;
 constexpr int kFileNameColumnWidth = 120;
 constexpr int kPathColumnWidth = 267;
 
-struct GdiObjectDeleter {
-    void operator()(HGDIOBJ object) const { DeleteObject(object); }
-};
-struct IconDeleter {
-    void operator()(HICON icon) const { DestroyIcon(icon); }
-};
-using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiObjectDeleter>;
-using UniqueIcon = std::unique_ptr<std::remove_pointer_t<HICON>, IconDeleter>;
+using tolvar::UniqueFont;
+using tolvar::UniqueIcon;
 
 struct ControlSpec {
     const char* className;

@@ -17,7 +17,10 @@
 #include <string>
 #include <vector>
 
+#include "ansi.h"
 #include "bench_stats.h"
+#include "whole_file.h"
+#include "win32_handles.h"
 
 namespace {
 
@@ -34,10 +37,7 @@ constexpr char kMissingFileName[] = "missing.dll";
 // cache every read parses the whole file again.
 constexpr ULONGLONG kAgeSeconds = 60;
 
-struct HandleCloser {
-    void operator()(HANDLE h) const { CloseHandle(h); }
-};
-using UniqueHandle = std::unique_ptr<void, HandleCloser>;
+using tolvar::UniqueHandle;
 
 double NowMs() {
     LARGE_INTEGER t, f;
@@ -63,18 +63,7 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes) {
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-    const HANDLE opened = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (opened == INVALID_HANDLE_VALUE) return std::nullopt;
-    const UniqueHandle file(opened);
-    std::string bytes(GetFileSize(file.get(), nullptr), '\0');
-    DWORD got = 0;
-    if (!bytes.empty() &&
-        (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) ||
-         got != bytes.size())) {
-        return std::nullopt;
-    }
-    return bytes;
+    return tolvar::ReadWholeFile(tolvar::FromAnsi(path));
 }
 
 bool Age(const std::string& path) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "bench_stats.h"
+#include "win32_handles.h"
 
 namespace {
 
@@ -19,10 +20,7 @@ using tolvar::bench::Options;
 constexpr DWORD kTimeoutMs = 10000;  // for the window to show and for the program to end
 constexpr char kTempDirPrefix[] = "tolvar-bench-";
 
-struct HandleCloser {
-    void operator()(HANDLE h) const { CloseHandle(h); }
-};
-using UniqueHandle = std::unique_ptr<void, HandleCloser>;
+using tolvar::UniqueHandle;
 
 struct FindCloser {
     void operator()(HANDLE h) const { FindClose(h); }
