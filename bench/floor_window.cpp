@@ -55,7 +55,7 @@ constexpr int kPathColumnWidth = 267;
 using tolvar::UniqueFont;
 using tolvar::UniqueIcon;
 
-struct ControlSpec {
+struct ControlDesign {
     const char* className;
     const char* text;
     DWORD style;
@@ -66,7 +66,7 @@ struct ControlSpec {
 // Tolvar's styles and creation order: each label directly before the control it names.
 constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX;
 constexpr DWORD kButton = WS_TABSTOP | BS_PUSHBUTTON;
-constexpr ControlSpec kControls[] = {
+constexpr ControlDesign kControls[] = {
     {"STATIC", kHistoryLabel, kLabel, 0, 6, 74, 75, 13},
     {WC_LISTVIEWA, "", WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
      WS_EX_CLIENTEDGE, 6, 90, 409, 159},
@@ -251,11 +251,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     const UniqueFont font = CreateMessageFont();
     HWND list = nullptr;
     for (std::size_t i = 0; i < std::size(kControls); ++i) {
-        const ControlSpec& spec = kControls[i];
+        const ControlDesign& design = kControls[i];
         const HWND control =
-            CreateWindowExA(spec.exStyle, spec.className, spec.text,
-                            WS_CHILD | WS_VISIBLE | spec.style, px(spec.left), px(spec.top),
-                            px(spec.width), px(spec.height), window, nullptr, instance, nullptr);
+            CreateWindowExA(design.exStyle, design.className, design.text,
+                            WS_CHILD | WS_VISIBLE | design.style, px(design.left), px(design.top),
+                            px(design.width), px(design.height), window, nullptr, instance, nullptr);
         if (!control) return 1;
         SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
         if (i == kListIndex) list = control;
