@@ -20,8 +20,8 @@ tolvar_ensure_packages() {
     $sudo dpkg --add-architecture i386
   fi
   $sudo apt-get update -q
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}" \
-    || DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}"
+  # With the recommended packages, as Wine was checked here (fonts, its 32-bit parts).
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}"
 }
 
 # True when this machine can execute 32-bit x86 code (some virtual machines cannot,
