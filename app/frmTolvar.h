@@ -13,6 +13,7 @@
 #include <string>
 
 #include "history_list.h"
+#include "history_store.h"
 #include "layout.h"
 #include "win32_handles.h"
 
@@ -31,6 +32,7 @@ class frmTolvar {
   public:
     struct Options {
         std::wstring historyFile;     // empty: "Tolvar.ini" beside the executable
+        SdkRootSource sdkRoot = DefaultSdkRootSource();
         ProcessStarter startProcess;  // empty: StartProcessNoWait
         bool quitOnDestroy = true;    // the program ends with its only window
     };
