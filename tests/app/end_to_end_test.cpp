@@ -5,24 +5,14 @@
 #include <fstream>
 
 #include "win32_handles.h"
-#include <sstream>
 
 namespace tolvar::testing {
 namespace {
-
-namespace fs = std::filesystem;
 
 fs::path TestDirectory() {
     char path[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, path, MAX_PATH);
     return fs::path(path).parent_path();
-}
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
 }
 
 // The started programs run on their own: wait for their mark.
@@ -152,29 +142,6 @@ TEST_F(EndToEndTest, BrowsePutsTheChosenPathAndTitleInTheBoxAndCancelChangesNoth
     EXPECT_EQ(Form().Tag(), L"testcom.dll");
 }
 
-struct FoundWindow {
-    DWORD process;
-    HWND window;
-};
-
-BOOL CALLBACK FindVisibleWindowOf(HWND hwnd, LPARAM data) {
-    auto& found = *reinterpret_cast<FoundWindow*>(data);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(hwnd, &owner);
-    if (owner != found.process || !IsWindowVisible(hwnd)) return TRUE;
-    found.window = hwnd;
-    return FALSE;
-}
-
-HWND WaitForMainWindow(DWORD process) {
-    FoundWindow found{process, nullptr};
-    for (int i = 0; i < 500 && !found.window; ++i) {
-        EnumWindows(&FindVisibleWindowOf, reinterpret_cast<LPARAM>(&found));
-        if (!found.window) Sleep(20);
-    }
-    return found.window;
-}
-
 std::string WindowTextOf(HWND hwnd) {
     char text[MAX_PATH * 2] = {};
     SendMessageA(hwnd, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
@@ -200,7 +167,7 @@ TEST_F(EndToEndTest, TolvarExeStartsWithItsPrunedHistoryAndSavesItAtClose) {
     ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                nullptr, &startup, &process));
     const UniqueHandle thread(process.hThread), handle(process.hProcess);
-    const HWND window = WaitForMainWindow(process.dwProcessId);
+    const HWND window = MainWindowOf(process);
     ASSERT_NE(window, nullptr);
     const HWND box = FindWindowExA(window, nullptr, "Edit", nullptr);
     const HWND list = FindWindowExA(window, nullptr, WC_LISTVIEWA, nullptr);

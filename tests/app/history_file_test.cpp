@@ -2,55 +2,10 @@
 // Tolvar.exe started on a prepared file.
 #include "window_fixture.h"
 
-#include <fstream>
-#include <sstream>
-
 #include "history_text.h"
 
 namespace tolvar::testing {
 namespace {
-
-namespace fs = std::filesystem;
-
-// HKEY_CLASSES_ROOT\Software\ZelvoSDK for the length of one test.
-class SdkKey {
-  public:
-    SdkKey() {
-        RegCreateKeyExA(HKEY_CLASSES_ROOT, "Software\\ZelvoSDK", 0, nullptr, 0, KEY_ALL_ACCESS,
-                        nullptr, &m_key, nullptr);
-    }
-    ~SdkKey() {
-        RegCloseKey(m_key);
-        RegDeleteKeyA(HKEY_CLASSES_ROOT, "Software\\ZelvoSDK");
-    }
-    SdkKey(const SdkKey&) = delete;
-    SdkKey& operator=(const SdkKey&) = delete;
-    void Set(DWORD type, const std::string& bytes) {
-        RegSetValueExA(m_key, "TargetDir", 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
-                       static_cast<DWORD>(bytes.size()));
-    }
-    void SetText(const std::string& text, DWORD type = REG_SZ) {
-        Set(type, text + std::string(1, '\0'));
-    }
-
-  private:
-    HKEY m_key = nullptr;
-};
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-void Touch(const fs::path& path) {
-    WriteFile(path, "x");
-}
 
 // The sections of a profile file, with their FileName values, as the system reads them.
 std::vector<std::pair<std::string, std::string>> Sections(const fs::path& ini) {
@@ -67,12 +22,6 @@ std::vector<std::pair<std::string, std::string>> Sections(const fs::path& ini) {
         at += name.size() + 1;
     }
     return out;
-}
-
-std::vector<std::wstring> Keys(const HistoryList& list) {
-    std::vector<std::wstring> keys;
-    for (std::size_t i = 1; i <= list.Count(); ++i) keys.push_back(list.Item(i).Key);
-    return keys;
 }
 
 class HistoryFileTest : public WindowTest {
@@ -102,8 +51,7 @@ TEST_F(HistoryFileTest, RootPlaceholderIsExpandedFromTargetDir) {
               "[<zelvo_root>\\b.ocx]\r\nFileName=lower\r\n"
               "[<Zelvo_ROOT>\\m<Zelvo_ROOT>\\n.dll]\r\nFileName=twice\r\n");
     {
-        SdkKey key;
-        key.SetText("r\\");
+        m_sdk.SetText("r\\");
         Open();
         // The lower-case placeholder is not expanded, so that entry's file is gone.
         EXPECT_EQ(Keys(Form().History()),
@@ -112,6 +60,7 @@ TEST_F(HistoryFileTest, RootPlaceholderIsExpandedFromTargetDir) {
         EXPECT_EQ(Form().Text(), L"r\\bin\\a.dll");
         EXPECT_EQ(Form().Tag(), L"a.dll");
         DestroyWindow(m_hwnd);
+        m_sdk.Remove();
     }
     struct Case {
         DWORD type;
@@ -130,8 +79,7 @@ TEST_F(HistoryFileTest, RootPlaceholderIsExpandedFromTargetDir) {
     };
     SetEnvironmentVariableA("TOLVAR_TEST_SDK", sdk.string().c_str());
     for (const Case& c : cases) {
-        SdkKey key;
-        key.Set(c.type, c.data);
+        m_sdk.Set(c.type, c.data);
         WriteFile(Ini(), "[" + c.section + "]\r\nFileName=c.exe\r\n[" + (sdk / "b.ocx").string() +
                              "]\r\nFileName=b.ocx\r\n");
         Open();
@@ -144,6 +92,7 @@ TEST_F(HistoryFileTest, RootPlaceholderIsExpandedFromTargetDir) {
                   (std::vector<std::wstring>{expected, (sdk / "b.ocx").wstring()}))
             << c.type;
         DestroyWindow(m_hwnd);
+        m_sdk.Remove();
     }
     // Without the key the placeholder is simply removed.
     WriteFile(Ini(), "[<Zelvo_ROOT>\\c.exe]\r\nFileName=c.exe\r\n");
@@ -234,6 +183,7 @@ TEST_F(HistoryFileTest, SectionNamesBeyondTheReadBufferAreNeitherCutNorKept) {
 TEST_F(HistoryFileTest, ASaveThatCannotBeWrittenIsLostQuietly) {
     frmTolvar::Options options;
     options.historyFile = (m_dir.path() / "no such folder" / "Tolvar.ini").wstring();
+    options.sdkRoot = m_sdk.Source();
     options.quitOnDestroy = false;
     options.startProcess = [](const auto&, const auto&, int) { return true; };
     m_hwnd = frmTolvar::Create(GetModuleHandleA(nullptr), std::move(options));

@@ -14,6 +14,7 @@
 
 #include "ansi.h"
 #include "frmTolvar.h"
+#include "test_support.h"
 
 namespace tolvar::testing {
 
@@ -31,31 +32,6 @@ inline void PumpMessages() {
     }
 }
 
-// A fresh directory under the system's temporary folder, removed afterwards.
-class TempDir {
-  public:
-    explicit TempDir(const std::string& name = "tolvar") {
-        char base[MAX_PATH];
-        GetTempPathA(MAX_PATH, base);
-        m_path = std::filesystem::path(base) /
-                 (name + "-" + std::to_string(GetCurrentProcessId()) + "-" +
-                  std::to_string(GetTickCount64()) + "-" + std::to_string(s_count++));
-        std::filesystem::create_directories(m_path);
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::filesystem::path& path() const { return m_path; }
-    std::wstring file(const std::string& name) const { return (m_path / name).wstring(); }
-
-  private:
-    static inline int s_count = 0;
-    std::filesystem::path m_path;
-};
-
 class WindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -71,6 +47,7 @@ class WindowTest : public ::testing::Test {
     frmTolvar& Open(bool capture = true) {
         frmTolvar::Options options;
         options.historyFile = m_dir.file("Tolvar.ini");
+        options.sdkRoot = m_sdk.Source();
         options.quitOnDestroy = false;
         if (capture) {
             options.startProcess = [this](const std::optional<std::wstring>& program,
@@ -117,6 +94,7 @@ class WindowTest : public ::testing::Test {
     }
 
     TempDir m_dir;
+    ScratchSdkKey m_sdk;
     HWND m_hwnd = nullptr;
     std::vector<StartedCommand> m_started;
 };

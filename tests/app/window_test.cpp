@@ -15,14 +15,6 @@ RECT ChildRect(HWND child) {
     return r;
 }
 
-// The window's outer size in twips, as the layout rule reads it.
-std::pair<float, float> OuterTwips(HWND hwnd, int dpi) {
-    RECT outer{};
-    GetWindowRect(hwnd, &outer);
-    return {PixelsToTwips(outer.right - outer.left, dpi),
-            PixelsToTwips(outer.bottom - outer.top, dpi)};
-}
-
 // The window tests also run at other system DPIs (see the high-DPI test): every expectation is
 // in twips, converted at the window's DPI.
 TEST_F(WindowTest, OpensAtTheDesignSizeWithControlsInTwips) {
@@ -56,16 +48,6 @@ TEST_F(WindowTest, OpensAtTheDesignSizeWithControlsInTwips) {
     EXPECT_EQ(ChildRect(Ctl(kUnregisterButton)).top, Px(780));
     EXPECT_EQ(ChildRect(Ctl(kHistoryList)).top, Px(1350));
     EXPECT_EQ(ChildRect(Ctl(kHistoryList)).left, Px(90));
-
-    // The rule has run for the outer size.
-    const auto [W, H] = OuterTwips(m_hwnd, dpi);
-    EXPECT_EQ(ChildRect(Ctl(kFileBox)).right, Px(W - 510));
-    EXPECT_EQ(ChildRect(Ctl(kBrowseButton)).left, Px(W - 510));
-    EXPECT_EQ(ChildRect(Ctl(kBrowseButton)).right, Px(W - 225));
-    EXPECT_EQ(ChildRect(Ctl(kUnregisterButton)).right, Px(W - 225));
-    EXPECT_EQ(ChildRect(Ctl(kRegisterButton)).left, Px(W - 2820));
-    EXPECT_EQ(ChildRect(Ctl(kHistoryList)).right, Px(W - 210));
-    EXPECT_EQ(ChildRect(Ctl(kHistoryList)).bottom, Px(H - 620));
 
     // The list: report view, two columns at their design widths, no sorting, full rows.
     const HWND list = Ctl(kHistoryList);
@@ -116,16 +98,22 @@ TEST_F(WindowTest, LayoutRuleHoldsAtSeveralSizesAndNotBelowIt) {
     Open();
     const int dpi = Form().Dpi();
     const auto Px = [dpi](float twips) { return TwipsToPixels(twips, dpi); };
-    for (auto [w, h] : {std::pair{600, 400}, std::pair{1000, 700}, std::pair{300, 200}}) {
-        SetWindowPos(m_hwnd, nullptr, 0, 0, w, h, SWP_NOMOVE | SWP_NOZORDER);
+    // Outer sizes in whole pixels at 96 and at 144 DPI, and where the rule puts the edges.
+    struct Case {
+        int width, height;
+        int boxRight, browseLeft, registerLeft, unregisterLeft, listRight, listBottom;
+    };
+    for (const Case& c : {Case{9000, 6000, 8490, 8490, 6180, 7530, 8790, 5380},
+                          Case{15000, 10500, 14490, 14490, 12180, 13530, 14790, 9880},
+                          Case{4500, 3000, 3990, 3990, 1680, 3030, 4290, 2380}}) {
+        SetWindowPos(m_hwnd, nullptr, 0, 0, Px(c.width), Px(c.height), SWP_NOMOVE | SWP_NOZORDER);
         PumpMessages();
-        const auto [W, H] = OuterTwips(m_hwnd, dpi);
-        EXPECT_EQ(ChildRect(Ctl(kFileBox)).right, Px(90 + W - 600));
-        EXPECT_EQ(ChildRect(Ctl(kBrowseButton)).left, Px(W - 510));
-        EXPECT_EQ(ChildRect(Ctl(kRegisterButton)).left, Px(W - 2820));
-        EXPECT_EQ(ChildRect(Ctl(kUnregisterButton)).left, Px(W - 1470));
-        EXPECT_EQ(ChildRect(Ctl(kHistoryList)).right, Px(90 + W - 300));
-        EXPECT_EQ(ChildRect(Ctl(kHistoryList)).bottom, Px(1350 + H - 1970));
+        EXPECT_EQ(ChildRect(Ctl(kFileBox)).right, Px(c.boxRight)) << c.width;
+        EXPECT_EQ(ChildRect(Ctl(kBrowseButton)).left, Px(c.browseLeft)) << c.width;
+        EXPECT_EQ(ChildRect(Ctl(kRegisterButton)).left, Px(c.registerLeft)) << c.width;
+        EXPECT_EQ(ChildRect(Ctl(kUnregisterButton)).left, Px(c.unregisterLeft)) << c.width;
+        EXPECT_EQ(ChildRect(Ctl(kHistoryList)).right, Px(c.listRight)) << c.width;
+        EXPECT_EQ(ChildRect(Ctl(kHistoryList)).bottom, Px(c.listBottom)) << c.width;
     }
     // The window cannot be made smaller than the rule's limits.
     MINMAXINFO info{};
@@ -158,10 +146,10 @@ TEST_F(WindowTest, ControlsScaleWhenTheWindowsDpiChanges) {
     EXPECT_EQ(ChildRect(Ctl(kHistoryList)).top, Px(1350));
     EXPECT_EQ(ListView_GetColumnWidth(Ctl(kHistoryList), 0), Px(1800));
     EXPECT_EQ(ListView_GetColumnWidth(Ctl(kHistoryList), 1), Px(4000));
-    const auto [W, H] = OuterTwips(m_hwnd, dpi);
-    EXPECT_EQ(ChildRect(Ctl(kBrowseButton)).left, Px(W - 510));
-    EXPECT_EQ(ChildRect(Ctl(kFileBox)).right, Px(W - 510));
-    EXPECT_EQ(ChildRect(Ctl(kHistoryList)).bottom, Px(H - 620));
+    // The suggested outer size, 6600 x 4200 twips, laid out by the rule.
+    EXPECT_EQ(ChildRect(Ctl(kBrowseButton)).left, Px(6090));
+    EXPECT_EQ(ChildRect(Ctl(kFileBox)).right, Px(6090));
+    EXPECT_EQ(ChildRect(Ctl(kHistoryList)).bottom, Px(3580));
 }
 
 TEST_F(WindowTest, RegisterStartsTheRightCommandMinimizedAndMovesTheTargetToTheTop) {
