@@ -149,12 +149,14 @@ LONG clsRegKey::QueryValue(TaggedValue& vntValue, OptText lpszValueName) const {
         return RegQueryValueExA(m_hKey, name.get(), nullptr, &type, static_cast<BYTE*>(buffer),
                                 &size);
     };
-    switch (type) {
+    // The first read's type decides; the second read overwrites `type`.
+    const DWORD firstType = type;
+    switch (firstType) {
         case REG_SZ:
         case REG_EXPAND_SZ: {
             std::string buffer(size, '\0');
             const LONG rc = read(buffer.data(), size);
-            if (type == REG_EXPAND_SZ) {
+            if (firstType == REG_EXPAND_SZ) {
                 vntValue = Expand(std::string(CutAtNull(std::string_view(buffer))));
             } else {
                 vntValue = CutText(buffer);
