@@ -12,10 +12,9 @@ constexpr LONGLONG kLargestFile = 64 * 1024 * 1024;
 }  // namespace
 
 std::optional<std::string> ReadWholeFile(const std::wstring& path) {
-    const HANDLE opened = CreateFileA(ToAnsi(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (opened == INVALID_HANDLE_VALUE) return std::nullopt;
-    const UniqueHandle file(opened);
+    const UniqueFile file(CreateFileA(ToAnsi(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return std::nullopt;
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file.get(), &size) || size.QuadPart > kLargestFile) return std::nullopt;
     std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');

@@ -15,11 +15,9 @@
 #include <cstdlib>
 #include <cstdint>
 #include <cstring>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <type_traits>
 #include <vector>
 
 #include "resource.h"
@@ -54,6 +52,7 @@ constexpr int kPathColumnWidth = 267;
 
 using tolvar::UniqueFont;
 using tolvar::UniqueIcon;
+using tolvar::UniqueRegKey;
 
 struct ControlDesign {
     const char* className;
@@ -109,11 +108,6 @@ void AddColumn(HWND list, int index, const char* text, int width) {
     SendMessageA(list, LVM_INSERTCOLUMNA, static_cast<WPARAM>(index),
                  reinterpret_cast<LPARAM>(&column));
 }
-
-struct RegKeyCloser {
-    void operator()(HKEY key) const { RegCloseKey(key); }
-};
-using UniqueRegKey = std::unique_ptr<std::remove_pointer_t<HKEY>, RegKeyCloser>;
 
 // The history file as the floor read it: the file's name and its sections in file order.
 struct RawHistory {
@@ -252,10 +246,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     HWND list = nullptr;
     for (std::size_t i = 0; i < std::size(kControls); ++i) {
         const ControlDesign& design = kControls[i];
-        const HWND control =
-            CreateWindowExA(design.exStyle, design.className, design.text,
-                            WS_CHILD | WS_VISIBLE | design.style, px(design.left), px(design.top),
-                            px(design.width), px(design.height), window, nullptr, instance, nullptr);
+        const HWND control = CreateWindowExA(design.exStyle, design.className, design.text,
+                                             WS_CHILD | WS_VISIBLE | design.style, px(design.left),
+                                             px(design.top), px(design.width), px(design.height),
+                                             window, nullptr, instance, nullptr);
         if (!control) return 1;
         SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
         if (i == kListIndex) list = control;
