@@ -11,6 +11,7 @@
 #include "command_line.h"
 #include "design.h"
 #include "dpi.h"
+#include "error_log.h"
 #include "module_path.h"
 #include "null_cut.h"
 #include "resource.h"
@@ -301,6 +302,7 @@ void frmTolvar::Form_Load() {
         ReadIniFile();
     } catch (...) {
         // Whatever was loaded stays; nothing is shown to the user.
+        LogCaughtException("ReadIniFile");
     }
     PruneHistory(m_history, [](const std::wstring& path) { return FileExist(path); });
     if (m_history.Count() > 0) {
@@ -344,6 +346,7 @@ void frmTolvar::Form_QueryUnload() {
     try {
         WriteIniFile();
     } catch (...) {
+        LogCaughtException("WriteIniFile");
     }
 }
 
@@ -529,6 +532,8 @@ void frmTolvar::cmdReg_Click(std::int16_t index) {
     try {
         m_options.startProcess(program, command.commandLine, SW_SHOWMINIMIZED);
     } catch (...) {
+        // The history still records the target, as after a start that reported failure.
+        LogCaughtException("starting the register command");
     }
     // An empty path makes no history entry.
     if (path.empty()) return;
