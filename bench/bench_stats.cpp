@@ -89,12 +89,16 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
     return options;
 }
 
-std::string ProgramLabel(std::string_view path) {
+std::string FileNameOf(std::string_view path) {
     const std::size_t slash = path.find_last_of("\\/");
-    std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+    return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+std::string ProgramLabel(std::string_view path) {
+    std::string name = FileNameOf(path);
     const std::size_t dot = name.rfind('.');
-    if (dot != std::string_view::npos && dot > 0) name = name.substr(0, dot);
-    return std::string(name);
+    if (dot != std::string::npos && dot > 0) name.resize(dot);
+    return name;
 }
 
 double Median(std::vector<double> samples) {

@@ -1,5 +1,5 @@
-// The start-up benchmark's arithmetic and argument handling; no Windows calls, so it is tested
-// natively as well.
+// The benchmarks' arithmetic and the start-up benchmark's argument handling; no Windows calls, so
+// it is tested natively as well.
 #pragma once
 
 #include <optional>
@@ -29,6 +29,9 @@ struct Options {
 std::optional<Options> ParseArguments(const std::vector<std::string>& args, std::string& error);
 
 std::string Usage();
+
+// "C:\dir\Tolvar.exe" gives "Tolvar.exe"; a path without a directory is its own name.
+std::string FileNameOf(std::string_view path);
 
 // "C:\dir\Tolvar.exe" and "dir/Tolvar" both give "Tolvar".
 std::string ProgramLabel(std::string_view path);

@@ -12,13 +12,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "ansi.h"
 #include "bench_stats.h"
+#include "bench_win.h"
 #include "whole_file.h"
 #include "win32_handles.h"
 
@@ -33,104 +33,17 @@ constexpr char kHistoryFileName[] = "Tolvar.ini";
 constexpr char kFloorHistoryFileName[] = "floor.ini";
 constexpr char kTitleKey[] = "FileName";
 constexpr char kMissingFileName[] = "missing.dll";
-// Wine's profile functions cache a file only once it is a couple of seconds old; without the
-// cache every read parses the whole file again.
-constexpr ULONGLONG kAgeSeconds = 60;
 
 using tolvar::UniqueHandle;
-
-double NowMs() {
-    LARGE_INTEGER t, f;
-    QueryPerformanceCounter(&t);
-    QueryPerformanceFrequency(&f);
-    return static_cast<double>(t.QuadPart) * 1000.0 / static_cast<double>(f.QuadPart);
-}
-
-std::string FileNameOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-bool WriteWholeFile(const std::string& path, const std::string& bytes) {
-    const HANDLE opened = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (opened == INVALID_HANDLE_VALUE) return false;
-    const UniqueHandle file(opened);
-    DWORD written = 0;
-    return bytes.empty() || (WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()),
-                                       &written, nullptr) &&
-                             written == bytes.size());
-}
+using tolvar::bench::FileNameOf;
+using tolvar::bench::NowMs;
+using tolvar::bench::TempTree;
+using tolvar::bench::WriteAged;
+using tolvar::bench::WriteWholeFile;
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
     return tolvar::ReadWholeFile(tolvar::FromAnsi(path));
 }
-
-bool Age(const std::string& path) {
-    const HANDLE opened = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (opened == INVALID_HANDLE_VALUE) return false;
-    const UniqueHandle file(opened);
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    ULARGE_INTEGER t{};
-    t.LowPart = now.dwLowDateTime;
-    t.HighPart = now.dwHighDateTime;
-    t.QuadPart -= kAgeSeconds * 10000000ULL;
-    const FILETIME old{t.LowPart, t.HighPart};
-    return SetFileTime(file.get(), &old, &old, &old) != FALSE;
-}
-
-bool WriteAged(const std::string& path, const std::string& bytes) {
-    return WriteWholeFile(path, bytes) && Age(path);
-}
-
-// A new directory under the temporary folder, removed with everything in it when released.
-class TempTree {
-  public:
-    static std::optional<TempTree> Create() {
-        char base[MAX_PATH + 1];
-        const DWORD n = GetTempPathA(sizeof base, base);
-        if (n == 0 || n >= sizeof base) return std::nullopt;
-        std::string path =
-            std::string(base) + kTempDirPrefix + std::to_string(GetCurrentProcessId());
-        if (!CreateDirectoryA(path.c_str(), nullptr)) return std::nullopt;
-        return TempTree(std::move(path));
-    }
-    TempTree(TempTree&& other) noexcept : path_(std::move(other.path_)) { other.path_.clear(); }
-    TempTree& operator=(TempTree&&) = delete;
-    TempTree(const TempTree&) = delete;
-    TempTree& operator=(const TempTree&) = delete;
-    ~TempTree() {
-        if (!path_.empty()) Remove(path_);
-    }
-    const std::string& path() const { return path_; }
-
-  private:
-    explicit TempTree(std::string path) : path_(std::move(path)) {}
-    static void Remove(const std::string& dir) {
-        WIN32_FIND_DATAA data;
-        const HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &data);
-        if (find != INVALID_HANDLE_VALUE) {
-            do {
-                const std::string name = data.cFileName;
-                if (name == "." || name == "..") continue;
-                const std::string path = dir + "\\" + name;
-                if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                    Remove(path);
-                } else {
-                    // A program's image may be released a moment after it has ended.
-                    for (int attempt = 0; attempt < 50 && !DeleteFileA(path.c_str()); ++attempt) {
-                        Sleep(10);
-                    }
-                }
-            } while (FindNextFileA(find, &data));
-            FindClose(find);
-        }
-        RemoveDirectoryA(dir.c_str());
-    }
-    std::string path_;
-};
 
 // The history file's text: one section per file with its title, as the profile functions
 // write it.
@@ -231,7 +144,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const int runs = argc == 4 ? std::max(1, std::atoi(argv[3])) : kDefaultRuns;
-    const std::optional<TempTree> tree = TempTree::Create();
+    const std::optional<TempTree> tree = TempTree::Create(kTempDirPrefix);
     if (!tree) {
         std::fprintf(stderr, "cannot make a temporary directory\n");
         return 1;

@@ -8,11 +8,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "ansi.h"
+#include "bench_stats.h"
+#include "bench_win.h"
 #include "clsProfile.h"
 
 namespace {
@@ -21,41 +23,17 @@ constexpr int kSections = 1000;
 constexpr size_t kBufferChars = 200000;
 constexpr DWORD kCapacity = kBufferChars - 1;
 constexpr char kKey[] = "FileName";
+constexpr char kTempDirPrefix[] = "tolvar-profile-bench-";
+constexpr char kProfileFileName[] = "history.ini";
 
-double Now() {
-    LARGE_INTEGER t, f;
-    QueryPerformanceCounter(&t);
-    QueryPerformanceFrequency(&f);
-    return static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-std::string MakeFile() {
-    char dir[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, dir);
-    const std::string path =
-        std::string(dir) + "tolvar-profile-bench-" + std::to_string(GetCurrentProcessId()) + ".ini";
-    std::ofstream out(path, std::ios::binary);
+// The history file's shape: one section per server, its title under kKey.
+std::string ProfileText() {
+    std::string text;
     for (int i = 0; i < kSections; ++i) {
-        out << "[C:\\Program Files\\Zelvo\\bin\\server" << i << ".dll]\r\n"
-            << kKey << "=server" << i << ".dll\r\n";
+        const std::string name = "server" + std::to_string(i) + ".dll";
+        text += "[C:\\Program Files\\Zelvo\\bin\\" + name + "]\r\n" + kKey + "=" + name + "\r\n";
     }
-    out.close();
-    // Wine caches a profile file only once it is a few seconds old: age it.
-    const HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    ULARGE_INTEGER t{{now.dwLowDateTime, now.dwHighDateTime}};
-    t.QuadPart -= 60ULL * 10000000ULL;
-    const FILETIME old{t.LowPart, t.HighPart};
-    SetFileTime(h, &old, &old, &old);
-    CloseHandle(h);
-    return path;
+    return text;
 }
 
 size_t RunClass(const tolvar::clsProfile& profile) {
@@ -92,7 +70,18 @@ size_t RunRaw(const std::string& file) {
 
 int main(int argc, char** argv) {
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 15;
-    const std::string file = MakeFile();
+    const std::optional<tolvar::bench::TempTree> tree =
+        tolvar::bench::TempTree::Create(kTempDirPrefix);
+    if (!tree) {
+        std::fprintf(stderr, "cannot make a temporary directory\n");
+        return 1;
+    }
+    const std::string file = tree->path() + "\\" + kProfileFileName;
+    // Aged, so that Wine serves the reads from its profile cache.
+    if (!tolvar::bench::WriteAged(file, ProfileText())) {
+        std::fprintf(stderr, "cannot write %s\n", file.c_str());
+        return 1;
+    }
     tolvar::clsProfile profile;
     profile.FileName(tolvar::FromAnsi(file));
 
@@ -106,19 +95,18 @@ int main(int argc, char** argv) {
     for (int r = 0; r < rounds; ++r) {
         // Alternate which goes first, so neither always meets a warmer cache.
         for (int side = 0; side < 2; ++side) {
-            const bool classFirst = (r % 2 == 0) == (side == 0);
-            const double t0 = Now();
+            const bool classFirst = tolvar::bench::AFirstInRound(r) == (side == 0);
+            const double t0 = tolvar::bench::NowMs();
             const size_t chars = classFirst ? RunClass(profile) : RunRaw(file);
-            const double elapsed = Now() - t0;
+            const double elapsed = tolvar::bench::NowMs() - t0;
             (classFirst ? cls : raw).push_back(elapsed);
             if (chars != expected) std::printf("round %d: %zu characters\n", r, chars);
         }
     }
-    const double rawMedian = Median(raw), clsMedian = Median(cls);
+    const double rawMedian = tolvar::bench::Median(raw), clsMedian = tolvar::bench::Median(cls);
     std::printf("%d sections, %d rounds (median)\n", kSections, rounds);
-    std::printf("GetPrivateProfileStringA: %8.2f ms\n", rawMedian * 1e3);
-    std::printf("clsProfile:               %8.2f ms\n", clsMedian * 1e3);
+    std::printf("GetPrivateProfileStringA: %8.2f ms\n", rawMedian);
+    std::printf("clsProfile:               %8.2f ms\n", clsMedian);
     std::printf("ratio:                    %8.2f (goal <= 2.00)\n", clsMedian / rawMedian);
-    DeleteFileA(file.c_str());
     return 0;
 }

@@ -4,13 +4,12 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <memory>
 #include <optional>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 #include "bench_stats.h"
+#include "bench_win.h"
 #include "win32_handles.h"
 
 namespace {
@@ -21,98 +20,21 @@ constexpr DWORD kTimeoutMs = 10000;  // for the window to show and for the progr
 constexpr char kTempDirPrefix[] = "tolvar-bench-";
 
 using tolvar::UniqueHandle;
-
-struct FindCloser {
-    void operator()(HANDLE h) const { FindClose(h); }
-};
-using UniqueFind = std::unique_ptr<void, FindCloser>;
-
-struct WinEventUnhooker {
-    void operator()(HWINEVENTHOOK h) const { UnhookWinEvent(h); }
-};
-using UniqueWinEventHook = std::unique_ptr<std::remove_pointer_t<HWINEVENTHOOK>, WinEventUnhooker>;
-
-class Clock {
-  public:
-    Clock() { QueryPerformanceFrequency(&frequency_); }
-    static LONGLONG Now() {
-        LARGE_INTEGER t;
-        QueryPerformanceCounter(&t);
-        return t.QuadPart;
-    }
-    double Ms(LONGLONG from, LONGLONG to) const {
-        return static_cast<double>(to - from) * 1000.0 / static_cast<double>(frequency_.QuadPart);
-    }
-
-  private:
-    LARGE_INTEGER frequency_{};
-};
+using tolvar::UniqueWinEventHook;
+using tolvar::bench::FileNameOf;
+using tolvar::bench::NowMs;
+using tolvar::bench::TempTree;
 
 std::string DirectoryOf(const std::string& path) {
     const std::size_t slash = path.find_last_of("\\/");
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
-std::string FileNameOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// A new directory under the temporary folder, removed with every file in it when released.
-class TempDir {
-  public:
-    static std::optional<TempDir> Create() {
-        char base[MAX_PATH + 1];
-        const DWORD n = GetTempPathA(sizeof base, base);
-        if (n == 0 || n >= sizeof base) return std::nullopt;
-        static unsigned counter = 0;
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            std::string path = std::string(base) + kTempDirPrefix +
-                               std::to_string(GetCurrentProcessId()) + "-" +
-                               std::to_string(++counter);
-            if (CreateDirectoryA(path.c_str(), nullptr)) return TempDir(std::move(path));
-            if (GetLastError() != ERROR_ALREADY_EXISTS) return std::nullopt;
-        }
-        return std::nullopt;
-    }
-    TempDir(TempDir&& other) noexcept : path_(std::move(other.path_)) { other.path_.clear(); }
-    TempDir& operator=(TempDir&&) = delete;
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    ~TempDir() {
-        if (path_.empty()) return;
-        // The program has ended, but its image may be released a moment later.
-        for (int attempt = 0; attempt < 50; ++attempt) {
-            DeleteFiles();
-            if (RemoveDirectoryA(path_.c_str())) return;
-            Sleep(10);
-        }
-    }
-    const std::string& path() const { return path_; }
-
-  private:
-    explicit TempDir(std::string path) : path_(std::move(path)) {}
-    void DeleteFiles() const {
-        WIN32_FIND_DATAA data;
-        UniqueFind find(FindFirstFileA((path_ + "\\*").c_str(), &data));
-        if (find.get() == INVALID_HANDLE_VALUE) {
-            find.release();
-            return;
-        }
-        do {
-            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-                DeleteFileA((path_ + "\\" + data.cFileName).c_str());
-            }
-        } while (FindNextFileA(find.get(), &data));
-    }
-    std::string path_;
-};
-
 // The process being watched, shared with the WinEvent callback (which has no context pointer).
 struct Watch {
     DWORD processId = 0;
     HWND window = nullptr;
-    LONGLONG shownAt = 0;
+    double shownAt = 0;
 };
 Watch g_watch;
 
@@ -126,7 +48,7 @@ bool IsShownTopLevelOf(HWND hwnd, DWORD processId) {
 void CALLBACK OnShow(HWINEVENTHOOK, DWORD, HWND hwnd, LONG idObject, LONG idChild, DWORD, DWORD) {
     if (g_watch.window || idObject != OBJID_WINDOW || idChild != CHILDID_SELF || !hwnd) return;
     if (IsShownTopLevelOf(hwnd, g_watch.processId)) {
-        g_watch.shownAt = Clock::Now();
+        g_watch.shownAt = NowMs();
         g_watch.window = hwnd;
     }
 }
@@ -157,8 +79,8 @@ class Runner {
 
     RunResult Run(const std::string& exe) {
         // A fresh copy per run keeps anything a program writes beside itself from building up.
-        const std::optional<TempDir> copyDir =
-            options_.freshCopy ? TempDir::Create() : std::optional<TempDir>();
+        const std::optional<TempTree> copyDir =
+            options_.freshCopy ? TempTree::Create(kTempDirPrefix) : std::optional<TempTree>();
         std::string program = exe;
         if (options_.freshCopy) {
             if (!copyDir) return {};
@@ -174,7 +96,7 @@ class Runner {
         PumpMessages();  // drop events left from the previous run
         g_watch = Watch{};
 
-        const LONGLONG start = Clock::Now();
+        const double start = NowMs();
         if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
                             nullptr, directory.empty() ? nullptr : directory.c_str(), &startup,
                             &info)) {
@@ -187,7 +109,7 @@ class Runner {
 
         RunResult result;
         HWND window = nullptr;
-        LONGLONG shownAt = 0;
+        double shownAt = 0;
         for (;;) {
             PumpMessages();
             if (g_watch.window) {
@@ -199,11 +121,11 @@ class Runner {
             HWND found = nullptr;
             EnumWindows(FindShown, reinterpret_cast<LPARAM>(&found));
             if (found) {
-                shownAt = Clock::Now();
+                shownAt = NowMs();
                 window = found;
                 break;
             }
-            if (clock_.Ms(start, Clock::Now()) > kTimeoutMs) break;
+            if (NowMs() - start > kTimeoutMs) break;
             if (MsgWaitForMultipleObjects(1, &info.hProcess, FALSE,
                                           static_cast<DWORD>(options_.pollMs),
                                           QS_ALLINPUT) == WAIT_OBJECT_0) {
@@ -211,7 +133,7 @@ class Runner {
             }
         }
         if (window) {
-            result.ms = clock_.Ms(start, shownAt);
+            result.ms = shownAt - start;
             PostMessageA(window, WM_CLOSE, 0, 0);
         }
         if (WaitForSingleObject(process.get(), kTimeoutMs) != WAIT_OBJECT_0) {
@@ -222,11 +144,10 @@ class Runner {
         return result;
     }
 
-    bool HasHook() const { return hook_ != nullptr; }
+    bool HasHook() const { return hook_.is_valid(); }
 
   private:
     const Options& options_;
-    Clock clock_;
     UniqueWinEventHook hook_;
 };
 
