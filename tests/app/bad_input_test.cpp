@@ -98,10 +98,9 @@ TEST_F(BadInputTest, AHistoryFileThatCannotBeOpenedOrWrittenStaysAsItWas) {
     // Held open without sharing by another program: nothing loads, nothing is written.
     std::ofstream(Ini(), std::ios::binary) << text;
     {
-        const HANDLE held = CreateFileA(Ini().string().c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        ASSERT_NE(held, INVALID_HANDLE_VALUE);
-        const UniqueHandle owner(held);
+        const UniqueFile held(CreateFileA(Ini().string().c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(held);
         RoundTrip();
     }
     EXPECT_EQ(ReadFile(Ini()), text);

@@ -15,18 +15,6 @@ fs::path TestDirectory() {
     return fs::path(path).parent_path();
 }
 
-// The started programs run on their own: wait for their mark.
-std::string WaitForFile(const fs::path& path, const std::string& expected) {
-    std::string text;
-    for (int i = 0; i < 300; ++i) {
-        text = ReadFile(path);
-        if (text == expected) break;
-        PumpMessages();
-        Sleep(20);
-    }
-    return text;
-}
-
 class EndToEndTest : public WindowTest {
   protected:
     // The fixtures copied into a fresh directory, whose name may hold a blank.

@@ -15,10 +15,14 @@
 #include "design.h"
 #include "history_list.h"
 #include "history_store.h"
+#include "win32_handles.h"
 
 namespace tolvar::testing {
 
 namespace fs = std::filesystem;
+
+// How long a test waits for another program before it looks at what it has.
+inline constexpr DWORD kWaitMs = 10000;
 
 // A fresh directory under the system's temporary folder, removed afterwards.
 class TempDir {
@@ -108,24 +112,50 @@ class ScratchSdkKey {
     HKEY m_key = nullptr;
 };
 
+struct WindowSearch {
+    DWORD process;
+    HWND window;
+};
+
+inline BOOL CALLBACK FindVisibleWindowOf(HWND hwnd, LPARAM data) {
+    auto& search = *reinterpret_cast<WindowSearch*>(data);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    if (owner != search.process || !IsWindowVisible(hwnd)) return TRUE;
+    search.window = hwnd;
+    return FALSE;
+}
+
 // The first visible top-level window of a process, once the process waits for input.
 inline HWND MainWindowOf(const PROCESS_INFORMATION& process) {
-    struct Search {
-        DWORD process;
-        HWND window;
-    } search{process.dwProcessId, nullptr};
-    const auto visit = [](HWND hwnd, LPARAM data) -> BOOL {
-        auto& s = *reinterpret_cast<Search*>(data);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(hwnd, &owner);
-        if (owner != s.process || !IsWindowVisible(hwnd)) return TRUE;
-        s.window = hwnd;
-        return FALSE;
-    };
     // The window is made and shown before the program's message loop first waits.
-    WaitForInputIdle(process.hProcess, 10000);
-    EnumWindows(visit, reinterpret_cast<LPARAM>(&search));
+    WaitForInputIdle(process.hProcess, kWaitMs);
+    WindowSearch search{process.dwProcessId, nullptr};
+    EnumWindows(&FindVisibleWindowOf, reinterpret_cast<LPARAM>(&search));
     return search.window;
+}
+
+// Waits until the file holds the expected text, or a while has passed; returns what it holds.
+// Started programs run on their own and Tolvar keeps no handle to them, so the wait is on the
+// file's directory: each change wakes it to look again.
+inline std::string WaitForFile(const fs::path& path, const std::string& expected) {
+    const UniqueChangeNotification change(FindFirstChangeNotificationA(
+        path.parent_path().string().c_str(), FALSE,
+        FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE));
+    const ULONGLONG deadline = GetTickCount64() + kWaitMs;
+    for (;;) {
+        std::string text = ReadFile(path);
+        const ULONGLONG now = GetTickCount64();
+        if (text == expected || now >= deadline || !change) return text;
+        // Messages are served meanwhile: the window under test may be the one working.
+        const HANDLE handle = change.get();
+        if (MsgWaitForMultipleObjects(1, &handle, FALSE, static_cast<DWORD>(deadline - now),
+                                      QS_ALLINPUT) == WAIT_OBJECT_0) {
+            FindNextChangeNotification(change.get());
+        }
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+    }
 }
 
 }  // namespace tolvar::testing
