@@ -3,6 +3,7 @@
 #include "history_store.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "ansi.h"
@@ -12,6 +13,7 @@
 #include "history_text.h"
 #include "root_placeholder.h"
 #include "whole_file.h"
+#include "win32_handles.h"
 
 namespace tolvar {
 
@@ -57,12 +59,56 @@ bool CertainlyAbsent(const std::wstring& path) {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
-// False when a section is left that the profile functions cannot delete by its name.
-bool DeletableByName(const std::vector<std::wstring>& names) {
-    for (const auto& name : names) {
-        if (ToAnsi(name).size() > clsProfile::kMaxTextBytes) return false;
+// The new file is written beside the old one, so that it can take its place in one step.
+constexpr char kNewFileSuffix[] = ".new";
+constexpr char kBackupSuffix[] = ".old";
+
+bool WriteAll(HANDLE file, std::string_view bytes) {
+    DWORD written = 0;
+    return bytes.empty() || (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()),
+                                       &written, nullptr) &&
+                             written == bytes.size());
+}
+
+// Deletes the new file when the save goes no further, unless told the file is in place (or that
+// the process is to be taken as ended).
+class NewFileGuard {
+  public:
+    explicit NewFileGuard(const std::string& path) : m_path(path) {}
+    ~NewFileGuard() {
+        if (m_armed) DeleteFileA(m_path.c_str());
     }
-    return !LastNameCut(names);
+    NewFileGuard(const NewFileGuard&) = delete;
+    NewFileGuard& operator=(const NewFileGuard&) = delete;
+    void Dismiss() { m_armed = false; }
+
+  private:
+    const std::string& m_path;
+    bool m_armed = true;
+};
+
+// Puts the new file in place of the old one, keeping the old one's attributes and security.
+// The old file passes through a backup name of our own: without one, Wine's ReplaceFile leaves a
+// temporary file of its own behind when the old file is locked, and loses the old file when the
+// new one cannot move in.
+bool PutInPlace(const std::string& newFile, const std::string& target, bool targetExists) {
+    constexpr DWORD kMoveFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+    if (!targetExists) return MoveFileExA(newFile.c_str(), target.c_str(), kMoveFlags) != FALSE;
+    const std::string backup = target + kBackupSuffix;
+    DeleteFileA(backup.c_str());  // one that an ended save left
+    if (ReplaceFileA(target.c_str(), newFile.c_str(), backup.c_str(), 0, nullptr, nullptr)) {
+        DeleteFileA(backup.c_str());
+        return true;
+    }
+    switch (GetLastError()) {
+        case ERROR_FILE_NOT_FOUND:  // the old file went in the meantime
+            return MoveFileExA(newFile.c_str(), target.c_str(), kMoveFlags) != FALSE;
+        case ERROR_UNABLE_TO_MOVE_REPLACEMENT_2:  // the old file waits under the backup name
+            MoveFileExA(backup.c_str(), target.c_str(), kMoveFlags);
+            return false;
+        default:  // both files are as they were
+            return false;
+    }
 }
 
 }  // namespace
@@ -93,44 +139,54 @@ void LoadHistory(const std::wstring& historyFile, const SdkRootSource& sdkRoot,
     }
 }
 
-void SaveHistory(const std::wstring& historyFile, const HistoryList& history) {
-    clsProfile profile;
-    profile.FileName(historyFile);
-
-    // Nothing to do when the file already says exactly this: the profile functions rewrite the
-    // whole file for every change.
-    std::vector<SavedSection> wanted;
-    wanted.reserve(history.Count());
+bool SaveHistory(const std::wstring& historyFile, const HistoryList& history,
+                 const SaveSeam& seam) {
+    std::vector<SavedSection> entries;
+    entries.reserve(history.Count());
     for (std::size_t i = 1; i <= history.Count(); ++i) {
         const HistoryEntry& entry = history.Item(i);
-        wanted.push_back({ToAnsi(entry.SubItem1), ToAnsi(entry.Text)});
+        entries.push_back({ToAnsi(entry.SubItem1), ToAnsi(entry.Text)});
     }
+    const std::vector<SavedSection> sections = AsProfileStoresThem(entries);
+    const std::string key = ToAnsi(kHistoryTitleKey);
     if (const auto text = ReadWholeFile(historyFile);
-        text && ProfileTextHolds(*text, wanted, ToAnsi(kHistoryTitleKey))) {
-        return;
+        text && ProfileTextHolds(*text, sections, key)) {
+        return true;
+    }
+    const auto stop = [&seam](SaveStep step) { return seam && !seam(step); };
+
+    // A read-only file is one the profile functions would not write either: the save is lost.
+    const std::string target = ToAnsi(historyFile);
+    const DWORD attributes = GetFileAttributesA(target.c_str());
+    const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
+    if (exists && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
+        return false;
     }
 
-    // Every section goes, also those the read buffer could not list at once. A section that
-    // cannot be deleted by its name (one longer than the profile functions take, or cut short by
-    // the read buffer) would stay before the list and hide it at the next load: then the whole
-    // file goes.
-    std::vector<std::wstring> previous;
-    for (std::vector<std::wstring> names = SectionNames(profile); !names.empty();
-         names = SectionNames(profile)) {
-        if (names == previous) {
-            if (!DeletableByName(names)) {
-                profile.Flush();
-                DeleteFileA(ToAnsi(historyFile).c_str());
-            }
-            break;  // otherwise the file cannot be written: the save is lost, the file kept
-        }
-        for (const auto& name : names) profile.DeleteSection(name);
-        previous = std::move(names);
+    const std::string bytes = ProfileText(sections, key);
+    const std::string newFile = target + kNewFileSuffix;
+    UniqueFile file(CreateFileA(newFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    NewFileGuard guard(newFile);
+    const std::string_view all(bytes);
+    if (!WriteAll(file.get(), all.substr(0, all.size() / 2))) return false;
+    if (stop(SaveStep::PartWritten)) {
+        guard.Dismiss();
+        return false;
     }
-    for (std::size_t i = 1; i <= history.Count(); ++i) {
-        const HistoryEntry& entry = history.Item(i);
-        profile.WriteString(entry.SubItem1, std::wstring(kHistoryTitleKey), entry.Text);
+    if (!WriteAll(file.get(), all.substr(all.size() / 2)) || !FlushFileBuffers(file.get())) {
+        return false;
     }
+    file.reset();  // closed before it moves
+    if (stop(SaveStep::Written)) {
+        guard.Dismiss();
+        return false;
+    }
+    if (!PutInPlace(newFile, target, exists)) return false;
+    guard.Dismiss();
+    stop(SaveStep::Replaced);
+    return true;
 }
 
 }  // namespace tolvar

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
 #include "history_list.h"
@@ -27,7 +28,21 @@ SdkRootSource DefaultSdkRootSource();
 void LoadHistory(const std::wstring& historyFile, const SdkRootSource& sdkRoot,
                  HistoryList& history);
 
-// Makes the file hold exactly the list, top entry first. A file that already does is left alone.
-void SaveHistory(const std::wstring& historyFile, const HistoryList& history);
+// The moments of a save at which a test may stop it, as an ended process would stop there.
+enum class SaveStep {
+    PartWritten,  // half of the new file is written
+    Written,      // the new file is whole and flushed, not yet in place
+    Replaced,     // the new file is in place
+};
+// Called at each step; false stops the save right there, leaving everything as it is.
+using SaveSeam = std::function<bool(SaveStep)>;
+
+// Makes the file hold exactly the list, top entry first, in one step: the whole list is written
+// to a new file beside it, flushed, and put in its place, so an ended save leaves the old file
+// or the new one, never a part. A file that already holds the list is left alone. A save that
+// cannot be completed leaves the file as it was and nothing beside it. True when the file holds
+// the list.
+bool SaveHistory(const std::wstring& historyFile, const HistoryList& history,
+                 const SaveSeam& seam = {});
 
 }  // namespace tolvar

@@ -1,5 +1,5 @@
-// Whether a history file's text already says exactly what a save would write, so that the save
-// can leave it alone.
+// The history file's text as the profile functions write it, and whether a file already says
+// exactly that, so that a save can leave it alone.
 #pragma once
 
 #include <string>
@@ -12,6 +12,15 @@ struct SavedSection {
     std::string name;   // ANSI, as the system writes it
     std::string value;  // the one key's value
 };
+
+// The sections as the profile functions store them: blanks around a name and before a value are
+// dropped, a section whose name then equals an earlier one's (ASCII letters without regard to
+// case) only gives that one its value, and one left without a name is never listed, so it goes.
+std::vector<SavedSection> AsProfileStoresThem(const std::vector<SavedSection>& sections);
+
+// The bytes the profile functions write for these sections, each holding the one key: a line
+// "[name]" then "key=value", each ended by CR LF. Expects sections as stored (above).
+std::string ProfileText(const std::vector<SavedSection>& sections, std::string_view key);
 
 // True when the text holds exactly these sections, in this order, each with the single line
 // "<key>=<value>" and nothing else. Line ends may be CR LF or LF; blank lines do not count.

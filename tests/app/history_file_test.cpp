@@ -2,7 +2,9 @@
 // Tolvar.exe started on a prepared file.
 #include "window_fixture.h"
 
+#include "history_store.h"
 #include "history_text.h"
+#include "win32_handles.h"
 
 namespace tolvar::testing {
 namespace {
@@ -192,6 +194,99 @@ TEST_F(HistoryFileTest, ASaveThatCannotBeWrittenIsLostQuietly) {
     Register((m_dir.path() / "a.dll").wstring(), L"a.dll");
     Close();
     EXPECT_FALSE(fs::exists(m_dir.path() / "no such folder"));
+}
+
+// A list of (path, title) pairs, top first.
+HistoryList ListOf(const std::vector<std::pair<std::wstring, std::wstring>>& entries) {
+    HistoryList list;
+    for (const auto& [path, title] : entries) {
+        if (const auto added = list.Add(std::nullopt, path, title)) list.SetSubItem1(*added, path);
+    }
+    return list;
+}
+
+std::vector<std::pair<std::wstring, std::wstring>> Loaded(const fs::path& ini) {
+    HistoryList list;
+    LoadHistory(ini.wstring(), ScratchSdkKey().Source(), list);
+    std::vector<std::pair<std::wstring, std::wstring>> entries;
+    for (std::size_t i = 1; i <= list.Count(); ++i) {
+        entries.emplace_back(list.Item(i).Key, list.Item(i).Text);
+    }
+    return entries;
+}
+
+TEST(HistoryStore, SavesTheBytesTheProfileFunctionsWriteAndLoadsThemBack) {
+    TempDir dir;
+    const std::vector<std::pair<std::wstring, std::wstring>> awkward{
+        {L"C:\\dir with blanks\\a b.dll", L"a b.dll"},
+        {L"C:\\x=y\\k=v.dll", L"k=v.dll"},
+        {L"C:\\semi;colon\\;lead.dll", L";lead.dll"},
+        {L"C:\\[br]\\x].dll", L"x].dll"},
+        {L"C:\\y\\[z.dll", L"[z.dll"},
+        {L"C:\\empty title.exe", L""},
+    };
+    const fs::path ours = dir.path() / "ours.ini", theirs = dir.path() / "theirs.ini";
+    ASSERT_TRUE(SaveHistory(ours.wstring(), ListOf(awkward)));
+    for (const auto& [path, title] : awkward) {
+        WritePrivateProfileStringA(ToAnsi(path).c_str(), "FileName", ToAnsi(title).c_str(),
+                                   theirs.string().c_str());
+    }
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, theirs.string().c_str());
+    EXPECT_EQ(ReadFile(ours), ReadFile(theirs));
+    EXPECT_EQ(Loaded(ours), awkward);
+
+    // Blanks at a name's ends and before a title are not kept by the profile functions, and a
+    // name that differs from another only by them is the same section.
+    WriteFile(theirs, "");
+    const std::vector<std::pair<std::wstring, std::wstring>> blanks{
+        {L" C:\\lead.dll\t", L"  lead.dll"}, {L"C:\\LEAD.dll ", L" second"}, {L"  ", L"none"}};
+    ASSERT_TRUE(SaveHistory(ours.wstring(), ListOf(blanks)));
+    for (const auto& [path, title] : blanks) {
+        WritePrivateProfileStringA(ToAnsi(path).c_str(), "FileName", ToAnsi(title).c_str(),
+                                   theirs.string().c_str());
+    }
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, theirs.string().c_str());
+    EXPECT_EQ(Loaded(ours), Loaded(theirs));
+    EXPECT_EQ(Loaded(ours),
+              (std::vector<std::pair<std::wstring, std::wstring>>{{L"C:\\lead.dll", L"second"}}));
+}
+
+TEST(HistoryStore, AnEndedSaveLeavesTheOldListOrTheNewOneWhole) {
+    TempDir dir;
+    const fs::path ini = dir.path() / "Tolvar.ini";
+    const std::vector<std::pair<std::wstring, std::wstring>> before{{L"C:\\old.dll", L"old.dll"}},
+        after{{L"C:\\new.exe", L"new.exe"}, {L"C:\\old.dll", L"old.dll"}};
+    for (const SaveStep step : {SaveStep::PartWritten, SaveStep::Written, SaveStep::Replaced}) {
+        ASSERT_TRUE(SaveHistory(ini.wstring(), ListOf(before)));
+        SaveHistory(ini.wstring(), ListOf(after), [step](SaveStep at) { return at != step; });
+        EXPECT_EQ(Loaded(ini), step == SaveStep::Replaced ? after : before);
+    }
+    // A later save takes the place of whatever the ended one left beside the file.
+    ASSERT_TRUE(SaveHistory(ini.wstring(), ListOf(before)));
+    ASSERT_TRUE(SaveHistory(ini.wstring(), ListOf(after)));
+    EXPECT_EQ(Loaded(ini), after);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+TEST(HistoryStore, AFileThatCannotBeReplacedIsLeftAsItWas) {
+    TempDir dir;
+    const fs::path ini = dir.path() / "Tolvar.ini";
+    const std::string old = "[C:\\old.dll]\r\nFileName=old.dll\r\n";
+    const HistoryList changed = ListOf({{L"C:\\new.dll", L"new.dll"}});
+    WriteFile(ini, old);
+    SetFileAttributesA(ini.string().c_str(), FILE_ATTRIBUTE_READONLY);
+    EXPECT_FALSE(SaveHistory(ini.wstring(), changed));
+    SetFileAttributesA(ini.string().c_str(), FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(ReadFile(ini), old);
+    {
+        // Held open without sharing by another program.
+        const UniqueFile held(CreateFileA(ini.string().c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(held);
+        EXPECT_FALSE(SaveHistory(ini.wstring(), changed));
+    }
+    EXPECT_EQ(ReadFile(ini), old);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
 TEST(FileExist, IsTrueExactlyForAnExistingFileThatIsNoDirectory) {
