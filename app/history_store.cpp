@@ -65,9 +65,9 @@ constexpr char kBackupSuffix[] = ".old";
 
 bool WriteAll(HANDLE file, std::string_view bytes) {
     DWORD written = 0;
-    return bytes.empty() || (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()),
-                                       &written, nullptr) &&
-                             written == bytes.size());
+    return bytes.empty() ||
+           (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+            written == bytes.size());
 }
 
 // Deletes the new file when the save goes no further, unless told the file is in place (or that

@@ -30,9 +30,9 @@ class TempDir {
     explicit TempDir(const std::string& name = "tolvar") {
         char base[MAX_PATH];
         GetTempPathA(MAX_PATH, base);
-        m_path = fs::path(base) / (name + "-" + std::to_string(GetCurrentProcessId()) + "-" +
-                                   std::to_string(GetTickCount64()) + "-" +
-                                   std::to_string(s_count++));
+        m_path =
+            fs::path(base) / (name + "-" + std::to_string(GetCurrentProcessId()) + "-" +
+                              std::to_string(GetTickCount64()) + "-" + std::to_string(s_count++));
         fs::create_directories(m_path);
     }
     ~TempDir() {
