@@ -6,16 +6,30 @@ namespace {
 wchar_t AsciiLower(wchar_t c) {
     return (c >= L'A' && c <= L'Z') ? wchar_t(c - L'A' + L'a') : c;
 }
+
+// No letter outside ASCII lower-cases to a letter of the suffixes, so ASCII lowering decides
+// exactly.
+bool EndsInAnyCase(std::wstring_view title, std::wstring_view suffix) {
+    if (title.size() < suffix.size()) return false;
+    const auto tail = title.substr(title.size() - suffix.size());
+    for (size_t i = 0; i < tail.size(); ++i) {
+        if (AsciiLower(tail[i]) != suffix[i]) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 TargetKind KindOfTitle(std::wstring_view title) {
-    const auto tail = title.substr(title.size() < kDllSuffix.size() ? 0 : title.size() - 3);
-    if (tail.size() != kDllSuffix.size()) return TargetKind::Other;
-    // Only ASCII letters lower-case to 'd' or 'l', so ASCII lowering decides exactly.
-    for (size_t i = 0; i < tail.size(); ++i) {
-        if (AsciiLower(tail[i]) != kDllSuffix[i]) return TargetKind::Other;
+    for (const std::wstring_view suffix : {kDllSuffix, kOcxSuffix, kAxSuffix}) {
+        if (EndsInAnyCase(title, suffix)) return TargetKind::Dll;
     }
-    return TargetKind::Dll;
+    return TargetKind::Other;
+}
+
+std::wstring_view TitleOfPath(std::wstring_view path) {
+    const auto separator = path.find_last_of(L"\\/");
+    return separator == path.npos ? path : path.substr(separator + 1);
 }
 
 std::wstring QuotedPath(std::wstring_view path) {

@@ -11,15 +11,23 @@ inline constexpr std::wstring_view kRegsvr32Register = L"Regsvr32 ";
 inline constexpr std::wstring_view kRegsvr32Unregister = L"Regsvr32 /u ";
 inline constexpr std::wstring_view kServerRegister = L" /Regserver";
 inline constexpr std::wstring_view kServerUnregister = L" /Unregserver";
+// In-process servers: regsvr32 loads them. An OCX control is a DLL under another name, and so
+// is a DirectShow filter (".ax").
 inline constexpr std::wstring_view kDllSuffix = L"dll";
+inline constexpr std::wstring_view kOcxSuffix = L"ocx";
+inline constexpr std::wstring_view kAxSuffix = L".ax";
 // The program actually started for a DLL target: the system directory's own copy, never a
 // regsvr32.exe found in the application's or the current directory.
 inline constexpr std::wstring_view kRegsvr32Program = L"regsvr32.exe";
 
 enum class TargetKind { Dll, Other };
 
-// Decided from the title (the Tag) alone: its last three characters, lower-cased, are "dll".
+// Decided from the title (the Tag) alone: its last three characters, lower-cased, are "dll",
+// "ocx" or ".ax".
 TargetKind KindOfTitle(std::wstring_view title);
+
+// The title the file dialog gives for a path: what follows its last '\' or '/'.
+std::wstring_view TitleOfPath(std::wstring_view path);
 
 // The path as it goes into a command line: enclosed in double quotes when it holds a blank
 // or a tab and is not already enclosed, so that it stays one argument.

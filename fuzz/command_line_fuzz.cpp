@@ -27,9 +27,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::wstring title = Widen(in.ConsumeRandomLengthString());
     const std::wstring path = Widen(in.ConsumeRemainingBytesAsString());
 
-    bool dll = title.size() >= kDllSuffix.size();
-    for (std::size_t i = 0; dll && i < kDllSuffix.size(); ++i) {
-        dll = Lower(title[title.size() - kDllSuffix.size() + i]) == kDllSuffix[i];
+    // The reference: the lower-cased title's end is one of the in-process suffixes.
+    std::wstring lowered;
+    for (const wchar_t c : title) lowered += Lower(c);
+    bool dll = false;
+    for (const std::wstring_view suffix : {kDllSuffix, kOcxSuffix, kAxSuffix}) {
+        dll = dll || lowered.ends_with(suffix);
     }
     const bool enclosed = path.size() >= 2 && path.front() == L'"' && path.back() == L'"';
     const bool blank = path.find(L' ') != path.npos || path.find(L'\t') != path.npos;

@@ -10,10 +10,12 @@ std::wstring Line(std::wstring_view path, std::wstring_view title, std::int16_t 
 }
 
 TEST(CommandLine, KindComesFromTheTitlesLastThreeLettersInAnyCase) {
-    for (auto title : {L"a.dll", L"A.DLL", L"x.DlL", L"dll", L"DLL", L"foodll"}) {
+    for (auto title : {L"a.dll", L"A.DLL", L"x.DlL", L"dll", L"foodll", L"a.ocx", L"B.OCX",
+                       L"filter.ax", L"F.AX", L".ax"}) {
         EXPECT_EQ(KindOfTitle(title), TargetKind::Dll) << title;
     }
-    for (auto title : {L"", L"d", L"ll", L"a.ocx", L"a.exe", L"a.dll ", L"a.dl", L"a.dll.bak"}) {
+    for (auto title :
+         {L"", L"d", L"ll", L"ax", L"a.exe", L"a.dll ", L"a.dl", L"a.dll.bak", L"relax", L"a.oc"}) {
         EXPECT_EQ(KindOfTitle(title), TargetKind::Other) << title;
     }
 }
@@ -31,10 +33,11 @@ TEST(CommandLine, FourFormsJoinThePathWithNothingBetween) {
     EXPECT_EQ(Line(L"", L"", 0), L" /Regserver");
 }
 
-TEST(CommandLine, TagDecidesEvenWhenATypedPathSaysOtherwise) {
-    // A DLL was browsed, then an EXE path typed: the kind still comes from the old title.
-    EXPECT_EQ(Line(L"C:\\s.exe", L"old.dll", 0), L"Regsvr32 C:\\s.exe");
-    EXPECT_EQ(Line(L"C:\\a.dll", L"s.exe", 0), L"C:\\a.dll /Regserver");
+TEST(CommandLine, TheTitleOfAPathFollowsItsLastSeparator) {
+    EXPECT_EQ(TitleOfPath(L"C:\\x\\a.dll"), L"a.dll");
+    EXPECT_EQ(TitleOfPath(L"C:/x\\y/b.ocx"), L"b.ocx");
+    EXPECT_EQ(TitleOfPath(L"plain.exe"), L"plain.exe");
+    EXPECT_EQ(TitleOfPath(L"C:\\dir\\"), L"");
 }
 
 TEST(CommandLine, PathsWithBlanksAreQuotedOnce) {
