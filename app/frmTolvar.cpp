@@ -22,7 +22,12 @@ namespace {
 
 constexpr char kWindowClass[] = "TolvarMainWindow";
 constexpr DWORD kWindowStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
-constexpr DWORD kWindowExStyle = WS_EX_APPWINDOW;
+// Files dropped from the shell make the target.
+constexpr DWORD kWindowExStyle = WS_EX_APPWINDOW | WS_EX_ACCEPTFILES;
+// The messages a drop from a program with lower rights needs through the message filter.
+// WM_COPYGLOBALDATA is not in the SDK headers.
+constexpr UINT kCopyGlobalData = 0x0049;
+constexpr UINT kDropMessages[] = {WM_DROPFILES, WM_COPYDATA, kCopyGlobalData};
 
 // Control ids stay clear of IDOK and IDCANCEL, which the dialog manager sends for Enter and Esc:
 // the window has no default or cancel button.
@@ -69,6 +74,15 @@ int TextHeight(HWND hwnd, HFONT font) {
         ReleaseDC(hwnd, dc);
     }
     return height;
+}
+
+// A function of a system DLL, looked up at run time: it is missing on older systems, or kept out
+// of the start-up's imports.
+template <typename Function>
+Function SystemFunction(HMODULE module, const char* name) {
+    return module
+               ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)))
+               : nullptr;
 }
 
 std::string SystemDirectory() {
@@ -196,6 +210,9 @@ LRESULT frmTolvar::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_CLOSE:
             OnClose();
             return 0;
+        case WM_DROPFILES:
+            OnDropFiles(reinterpret_cast<HDROP>(wParam));
+            return 0;
         case WM_QUERYENDSESSION:
             return TRUE;
         case WM_ENDSESSION:
@@ -223,6 +240,7 @@ bool frmTolvar::OnCreate() {
 
     if (!CreateControls()) return false;
     SetColumnWidths();
+    AllowDropsFromLowerRights();
     m_focus = m_controls[kHistoryList];
     Form_Load();
     return true;
@@ -385,7 +403,49 @@ void frmTolvar::OnActivate(bool active) {
     }
 }
 
+// Tolvar usually runs with higher rights than the shell, whose drops the system then filters out.
+void frmTolvar::AllowDropsFromLowerRights() {
+    using Allow = BOOL(WINAPI*)(HWND, UINT, DWORD, PCHANGEFILTERSTRUCT);
+    const auto allow =
+        SystemFunction<Allow>(GetModuleHandleA("user32.dll"), "ChangeWindowMessageFilterEx");
+    if (!allow) return;
+    for (const UINT message : kDropMessages) allow(m_hwnd, message, MSGFLT_ALLOW, nullptr);
+}
+
+// The first dropped file that is not a directory becomes the target, as a pick in the file
+// dialog would make it; nothing is registered. The shell's drop functions are loaded only here,
+// so that start-up does without shell32.
+void frmTolvar::OnDropFiles(HDROP drop) {
+    using QueryFile = UINT(WINAPI*)(HDROP, UINT, LPWSTR, UINT);
+    using Finish = void(WINAPI*)(HDROP);
+    const UniqueModule shell(LoadLibraryA("shell32.dll"));
+    const auto query = SystemFunction<QueryFile>(shell.get(), "DragQueryFileW");
+    const auto finish = SystemFunction<Finish>(shell.get(), "DragFinish");
+    if (!query || !finish) {
+        LogFailure("reading a drop", "the shell's drop functions are missing");
+        return;
+    }
+    constexpr UINT kCountFiles = 0xFFFFFFFF;
+    const UINT count = query(drop, kCountFiles, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        std::wstring path(query(drop, i, nullptr, 0), L'\0');
+        path.resize(query(drop, i, path.data(), static_cast<UINT>(path.size() + 1)));
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        if (path.empty() ||
+            (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))) {
+            continue;
+        }
+        SetTarget(path, std::wstring(TitleOfPath(path)));
+        break;
+    }
+    finish(drop);
+}
+
 void frmTolvar::OnCommand(int id, int code) {
+    if (id == ControlId(kFileBox)) {
+        if (code == EN_CHANGE && !m_settingText) txtFile_Change();
+        return;
+    }
     if (code != BN_CLICKED) return;
     if (id == ControlId(kBrowseButton)) {
         cmdPath_Click();
@@ -437,6 +497,11 @@ LRESULT frmTolvar::OnNotify(const NMHDR& header) {
             }
             return 0;
         }
+        case LVN_KEYDOWN:
+            if (reinterpret_cast<const NMLVKEYDOWN&>(header).wVKey == VK_DELETE) {
+                lstHistory_DeleteSelected();
+            }
+            return 0;
         case NM_CLICK: {
             // A click on the entry that is already selected copies it again.
             const auto& click = reinterpret_cast<const NMITEMACTIVATE&>(header);
@@ -487,7 +552,26 @@ std::wstring frmTolvar::Text() const {
 }
 
 void frmTolvar::SetText(const std::wstring& text) {
+    m_settingText = true;
     SetWindowTextA(m_controls[kFileBox], ToAnsi(text).c_str());
+    m_settingText = false;
+}
+
+// Whatever the edit, typing, pasting or deleting, the title is the one the file dialog would
+// give for the path now in the box, so the kind and the history's title belong to that path.
+void frmTolvar::txtFile_Change() {
+    m_tag = TitleOfPath(Text());
+}
+
+// The entry that takes the removed one's place (or the new last one) is selected; the box keeps
+// what it holds. The file on disk is not touched, and the change is saved at close.
+void frmTolvar::lstHistory_DeleteSelected() {
+    const auto selected = m_history.SelectedPosition();
+    if (!selected) return;
+    const std::wstring key = m_history.Item(*selected).Key;
+    m_history.Remove(key);
+    if (m_history.Count() > 0) m_history.SetSelected(std::min(*selected, m_history.Count()), true);
+    ShowHistory();
 }
 
 // Browse: the chosen file's path and title into the box. Cancel or any failure of the dialog

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <array>
 #include <cstdint>
@@ -31,7 +32,7 @@ bool StartProcessNoWait(const std::optional<std::wstring>& program, const std::w
 class frmTolvar {
   public:
     struct Options {
-        std::wstring historyFile;     // empty: "Tolvar.ini" beside the executable
+        std::wstring historyFile;  // empty: "Tolvar.ini" beside the executable
         SdkRootSource sdkRoot = DefaultSdkRootSource();
         ProcessStarter startProcess;  // empty: StartProcessNoWait
         bool quitOnDestroy = true;    // the program ends with its only window
@@ -53,6 +54,10 @@ class frmTolvar {
     void cmdPath_Click();
     void cmdReg_Click(std::int16_t index);
     void lstHistory_ItemClick(std::size_t position);
+    // An edit of the box by the user: the title follows the typed path.
+    void txtFile_Change();
+    // The Delete key on the list: the selected entry goes.
+    void lstHistory_DeleteSelected();
 
     // History file procedures.
     void ReadIniFile();
@@ -80,6 +85,8 @@ class frmTolvar {
     void OnDpiChanged(int dpi, const RECT& suggested);
     void OnActivate(bool active);
     void OnClose();
+    void OnDropFiles(HDROP drop);
+    void AllowDropsFromLowerRights();
 
     bool CreateControls();
     void ApplyFont();
@@ -104,6 +111,7 @@ class frmTolvar {
     std::wstring m_tag;             // the target's title, not shown
     std::string m_dialogFile;       // the dialog's FileName, kept between uses
     bool m_showingHistory = false;  // list view changes made by the program, not the user
+    bool m_settingText = false;     // a change of the box made by the program, not an edit
     bool m_unloaded = false;
 };
 

@@ -103,6 +103,7 @@ using UniqueChangeNotification =
 using UniqueFont = UniqueAny<HFONT, &DeleteObject>;
 using UniqueIcon = UniqueAny<HICON, &DestroyIcon>;
 using UniqueRegKey = UniqueAny<HKEY, &RegCloseKey>;
+using UniqueModule = UniqueAny<HMODULE, &FreeLibrary>;
 using UniqueWinEventHook = UniqueAny<HWINEVENTHOOK, &UnhookWinEvent>;
 
 }  // namespace tolvar

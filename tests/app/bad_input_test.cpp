@@ -4,7 +4,6 @@
 
 #include <random>
 
-
 namespace tolvar::testing {
 namespace {
 
@@ -150,8 +149,8 @@ TEST_F(BadInputTest, StrangeTargetsAreStartedAsTypedAndKeptOncePerPath) {
     const std::vector<std::pair<std::wstring, std::wstring>> cases{
         {L"C:\\with \"quotes\" inside.exe", L"\"C:\\with \"quotes\" inside.exe\" /Regserver"},
         {L"\"C:\\enclosed path.exe\"", L"\"C:\\enclosed path.exe\" /Regserver"},
-        {L"C:\\a&b|c<d>e^f%PATH%.dll", L"C:\\a&b|c<d>e^f%PATH%.dll /Regserver"},
-        {L"C:\\\x4E2D\x6587.dll", L"C:\\??.dll /Regserver"},
+        {L"C:\\a&b|c<d>e^f%PATH%.dll", L"Regsvr32 C:\\a&b|c<d>e^f%PATH%.dll"},
+        {L"C:\\\x4E2D\x6587.dll", L"Regsvr32 C:\\??.dll"},
         {L"   ", L"\"   \" /Regserver"},
         {std::wstring(259, L'p'), std::wstring(259, L'p') + L" /Regserver"},
         {std::wstring(260, L'p'), std::wstring(260, L'p') + L" /Regserver"},

@@ -43,6 +43,31 @@ TEST_F(EndToEndTest, RegsvrRegistersAndUnregistersADll) {
     EXPECT_EQ(Form().History().Count(), 2u);
 }
 
+TEST_F(EndToEndTest, TypedPathsAndOcxControlsReachRegsvr32) {
+    const fs::path dir = Stage("typed");
+    const fs::path dll = dir / "testcom.dll", ocx = dir / "testctl.ocx";
+    fs::copy_file(dll, ocx);
+    Open(false);
+    // A first start: nothing picked, a path typed.
+    Type(dll.wstring());
+    Press(kRegisterButton);
+    EXPECT_EQ(WaitForFile(dll.string() + ".log", "register\n"), "register\n");
+    // After a pick of an EXE entry, a DLL path typed over it.
+    Register((dir / "record_args.exe").wstring(), L"record_args.exe");
+    Form().lstHistory_ItemClick(1);
+    Type(dll.wstring());
+    Press(kUnregisterButton);
+    EXPECT_EQ(WaitForFile(dll.string() + ".log", "register\nunregister\n"),
+              "register\nunregister\n");
+    // An OCX control is an in-process server too.
+    Type(ocx.wstring());
+    Press(kRegisterButton);
+    EXPECT_EQ(WaitForFile(ocx.string() + ".log", "register\n"), "register\n");
+    Press(kUnregisterButton);
+    EXPECT_EQ(WaitForFile(ocx.string() + ".log", "register\nunregister\n"),
+              "register\nunregister\n");
+}
+
 TEST_F(EndToEndTest, AnExeServerReceivesItsSwitchAsOneQuotedPath) {
     Open(false);
     for (auto name : {"plain", "with blank"}) {
@@ -127,7 +152,7 @@ TEST_F(EndToEndTest, BrowsePutsTheChosenPathAndTitleInTheBoxAndCancelChangesNoth
     g_script = nullptr;
     EXPECT_TRUE(cancel.done);
     EXPECT_EQ(Form().Text(), L"C:\\typed.exe");
-    EXPECT_EQ(Form().Tag(), L"testcom.dll");
+    EXPECT_EQ(Form().Tag(), L"typed.exe");
 }
 
 std::string WindowTextOf(HWND hwnd) {

@@ -147,6 +147,30 @@ TEST_F(HistoryFileTest, SaveWritesTheListTopFirstAndALoadReadsItBack) {
     EXPECT_TRUE(Sections(Ini()).empty());
 }
 
+TEST_F(HistoryFileTest, DeleteOnTheListRemovesTheSelectedEntryForGood) {
+    const fs::path d = m_dir.path();
+    Open();
+    for (auto name : {"a.dll", "b.exe", "c.ocx"}) {
+        Touch(d / name);
+        Register((d / name).wstring(), FromAnsi(name));
+    }
+    const HWND list = Ctl(kHistoryList);
+    ListView_SetItemState(list, 1, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    EXPECT_EQ(Form().Text(), (d / "b.exe").wstring());
+    Type(L"C:\\typed.dll");
+    SendMessageA(list, WM_KEYDOWN, VK_DELETE, 0);
+    // The entry that took its place is selected; the box keeps what it holds.
+    EXPECT_EQ(Keys(Form().History()),
+              (std::vector<std::wstring>{(d / "c.ocx").wstring(), (d / "a.dll").wstring()}));
+    EXPECT_TRUE(Form().History().Selected(2));
+    EXPECT_EQ(ListView_GetNextItem(list, -1, LVNI_SELECTED), 1);
+    EXPECT_EQ(Form().Text(), L"C:\\typed.dll");
+    Close();
+    EXPECT_EQ(Sections(Ini()),
+              (std::vector<std::pair<std::string, std::string>>{
+                  {(d / "c.ocx").string(), "c.ocx"}, {(d / "a.dll").string(), "a.dll"}}));
+}
+
 TEST_F(HistoryFileTest, SectionNamesBeyondTheReadBufferAreNeitherCutNorKept) {
     // 1000 names of about 240 characters overflow the 200000-character section-name buffer.
     const fs::path d = m_dir.path() / "long";

@@ -67,9 +67,11 @@ class WindowTest : public ::testing::Test {
     frmTolvar& Form() { return *frmTolvar::FromWindow(m_hwnd); }
     HWND Ctl(Control c) { return Form().ControlWindow(c); }
 
-    // Typing into the box changes its Text only.
+    // Types over the box's whole text, one character at a time, as the keyboard would.
     void Type(const std::wstring& text) {
-        SetWindowTextA(Ctl(kFileBox), std::string(text.begin(), text.end()).c_str());
+        SendMessageW(Ctl(kFileBox), EM_SETSEL, 0, -1);
+        SendMessageW(Ctl(kFileBox), WM_CLEAR, 0, 0);
+        for (const wchar_t c : text) SendMessageW(Ctl(kFileBox), WM_CHAR, c, 0);
     }
     void Press(Control button) {
         SendMessageA(m_hwnd, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(Ctl(button)), BN_CLICKED),

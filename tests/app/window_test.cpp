@@ -1,6 +1,10 @@
 // The real window, driven through its messages.
 #include "window_fixture.h"
 
+#include <shlobj.h>
+
+#include <cstring>
+
 #include "command_line.h"
 #include "design.h"
 #include "layout.h"
@@ -162,8 +166,9 @@ TEST_F(WindowTest, RegisterStartsTheRightCommandMinimizedAndMovesTheTargetToTheT
     ASSERT_TRUE(m_started[0].program);
     EXPECT_EQ(m_started[0].program->substr(m_started[0].program->size() - 13), L"\\regsvr32.exe");
     EXPECT_EQ(m_started[0].showCommand, SW_SHOWMINIMIZED);
-    EXPECT_EQ(m_started[1].commandLine, L"C:\\x\\two.ocx /Regserver");
-    EXPECT_FALSE(m_started[1].program);
+    EXPECT_EQ(m_started[1].commandLine, L"Regsvr32 C:\\x\\two.ocx");
+    EXPECT_TRUE(m_started[1].program);
+    EXPECT_FALSE(m_started[2].program);
     EXPECT_EQ(m_started[2].commandLine, L"\"C:\\Program Files\\three.exe\" /Unregserver");
 
     // The list view shows the model: newest first, title and path columns.
@@ -199,16 +204,23 @@ TEST_F(WindowTest, StartFailuresAndEmptyPathsAreQuiet) {
     EXPECT_EQ(Form().History().Count(), 1u);
 }
 
-TEST_F(WindowTest, TypingChangesTextOnlyAndAUserPickCopiesTheEntry) {
+TEST_F(WindowTest, TypingMakesTheTitleFollowAndAUserPickCopiesTheEntry) {
     Open();
-    Register(L"C:\\a\\first.dll", L"first.dll");
-    Register(L"C:\\a\\second.exe", L"second.exe");
-    // Typing after a pick keeps the old Tag, which then decides the kind.
-    Type(L"C:\\typed\\thing.exe");
-    EXPECT_EQ(Form().Tag(), L"second.exe");
+    // A first start: a typed DLL path goes to regsvr32 with its own title.
+    Type(L"C:\\x\\first.dll");
+    EXPECT_EQ(Form().Tag(), L"first.dll");
     Press(kRegisterButton);
-    EXPECT_EQ(m_started.back().commandLine, L"C:\\typed\\thing.exe /Regserver");
-    EXPECT_EQ(Form().History().Item(1).Text, L"second.exe");
+    EXPECT_EQ(m_started.back().commandLine, L"Regsvr32 C:\\x\\first.dll");
+    EXPECT_EQ(Form().History().Item(1).Text, L"first.dll");
+    // After a pick, typing another path takes that path's title, whatever the edit.
+    Register(L"C:\\a\\second.dll", L"second.dll");
+    Type(L"C:\\typed/thing.exe");
+    EXPECT_EQ(Form().Tag(), L"thing.exe");
+    Press(kRegisterButton);
+    EXPECT_EQ(m_started.back().commandLine, L"C:\\typed/thing.exe /Regserver");
+    EXPECT_EQ(Form().History().Item(1).Text, L"thing.exe");
+    SendMessageW(Ctl(kFileBox), WM_CHAR, VK_BACK, 0);
+    EXPECT_EQ(Form().Tag(), L"thing.ex");
 
     // A selection made with the keyboard counts as a click on the entry.
     Type(L"C:\\typed\\again.dll");
@@ -217,7 +229,7 @@ TEST_F(WindowTest, TypingChangesTextOnlyAndAUserPickCopiesTheEntry) {
     SendMessageA(list, WM_KEYDOWN, VK_END, 0);
     SendMessageA(list, WM_KEYUP, VK_END, 0);
     PumpMessages();
-    EXPECT_EQ(Form().Text(), L"C:\\a\\first.dll");
+    EXPECT_EQ(Form().Text(), L"C:\\x\\first.dll");
     EXPECT_EQ(Form().Tag(), L"first.dll");
     EXPECT_TRUE(Form().History().Selected(3));
 
@@ -226,6 +238,37 @@ TEST_F(WindowTest, TypingChangesTextOnlyAndAUserPickCopiesTheEntry) {
     Form().SetTarget(L"C:\\kept.exe", L"kept.exe");
     Press(kRegisterButton);
     EXPECT_EQ(Form().Text(), L"C:\\kept.exe");
+}
+
+// A drop as the shell makes it, in this process: a DROPFILES header, then the wide paths, each
+// ended by a zero and the list by one more.
+HDROP MakeDrop(const std::vector<std::wstring>& paths) {
+    std::wstring list;
+    for (const auto& path : paths) list += path + L'\0';
+    list += L'\0';
+    const HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
+    auto* files = static_cast<DROPFILES*>(GlobalLock(memory));
+    files->pFiles = sizeof(DROPFILES);
+    files->fWide = TRUE;
+    std::memcpy(files + 1, list.data(), list.size() * sizeof(wchar_t));
+    GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
+
+TEST_F(WindowTest, ADroppedFileBecomesTheTargetAndNothingStarts) {
+    Open();
+    const fs::path control = m_dir.path() / "dropped.ocx";
+    Touch(control);
+    // A directory alone changes nothing; otherwise the first file is taken, as a pick would.
+    SendMessageW(m_hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({m_dir.path()})), 0);
+    EXPECT_EQ(Form().Text(), L"");
+    EXPECT_EQ(Form().Tag(), L"");
+    SendMessageW(m_hwnd, WM_DROPFILES,
+                 reinterpret_cast<WPARAM>(MakeDrop({m_dir.path(), control, L"C:\\second.dll"})), 0);
+    EXPECT_EQ(Form().Text(), control.wstring());
+    EXPECT_EQ(Form().Tag(), L"dropped.ocx");
+    EXPECT_TRUE(m_started.empty());
+    EXPECT_EQ(Form().History().Count(), 0u);
 }
 
 TEST_F(WindowTest, CloseIsNeverRefused) {
