@@ -46,20 +46,22 @@ std::wstring FoldWithSystemCase(std::wstring_view key) {
 }
 
 std::wstring WindowText(HWND hwnd) {
-    const int length = GetWindowTextLengthA(hwnd);
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    const int got = GetWindowTextA(hwnd, text.data(), length + 1);
+    const int length = GetWindowTextLengthW(hwnd);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const int got = GetWindowTextW(hwnd, text.data(), length + 1);
     text.resize(static_cast<std::size_t>(std::max(got, 0)));
-    return FromAnsi(text);
+    return text;
 }
 
 // Made where the layout puts it and with its font, so nothing is laid out twice at start-up.
-HWND CreateChild(HWND parent, const char* className, std::wstring_view text, DWORD style,
+// The controls are Unicode windows: a path the ANSI code page cannot hold stays exact in them.
+HWND CreateChild(HWND parent, const wchar_t* className, std::wstring_view text, DWORD style,
                  DWORD exStyle, Control id, const PixelRect& at, HFONT font) {
-    const HWND child = CreateWindowExA(
-        exStyle, className, ToAnsi(text).c_str(), WS_CHILD | WS_VISIBLE | style, at.left, at.top,
-        at.width, at.height, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(id))),
-        GetModuleHandleA(nullptr), nullptr);
+    const HWND child =
+        CreateWindowExW(exStyle, className, std::wstring(text).c_str(),
+                        WS_CHILD | WS_VISIBLE | style, at.left, at.top, at.width, at.height, parent,
+                        reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(id))),
+                        GetModuleHandleA(nullptr), nullptr);
     if (child) SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     return child;
 }
@@ -85,12 +87,12 @@ Function SystemFunction(HMODULE module, const char* name) {
                : nullptr;
 }
 
-std::string SystemDirectory() {
-    std::string dir(MAX_PATH, '\0');
-    UINT n = GetSystemDirectoryA(dir.data(), MAX_PATH);
+std::wstring SystemDirectory() {
+    std::wstring dir(MAX_PATH, L'\0');
+    UINT n = GetSystemDirectoryW(dir.data(), MAX_PATH);
     if (n >= MAX_PATH) {
-        dir.assign(n, '\0');
-        n = GetSystemDirectoryA(dir.data(), n);
+        dir.assign(n, L'\0');
+        n = GetSystemDirectoryW(dir.data(), n);
     }
     dir.resize(n < dir.size() ? n : 0);
     return dir;
@@ -100,15 +102,15 @@ std::string SystemDirectory() {
 
 bool StartProcessNoWait(const std::optional<std::wstring>& program, const std::wstring& commandLine,
                         int showCommand) {
-    const AnsiArg application(program);
-    std::string line = ToAnsi(commandLine);  // CreateProcessA may write into the command line
-    STARTUPINFOA startup{};
+    // The exact text: a path outside the ANSI code page must reach the program unchanged.
+    std::wstring line = commandLine;  // CreateProcessW may write into the command line
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = static_cast<WORD>(showCommand);
     PROCESS_INFORMATION process{};
-    if (!CreateProcessA(application.get(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process)) {
+    if (!CreateProcessW(program ? program->c_str() : nullptr, line.data(), nullptr, nullptr, FALSE,
+                        0, nullptr, nullptr, &startup, &process)) {
         return false;
     }
     UniqueHandle thread(process.hThread), handle(process.hProcess);
@@ -118,7 +120,7 @@ bool StartProcessNoWait(const std::optional<std::wstring>& program, const std::w
 frmTolvar::frmTolvar(Options options)
     : m_options(std::move(options)),
       m_history(&FoldWithSystemCase),
-      m_dialogFile(kDialogMaxFileSize, '\0') {
+      m_dialogFile(kDialogMaxFileSize, L'\0') {
     if (m_options.historyFile.empty()) {
         m_options.historyFile = ExecutableDirectory() + std::wstring(kHistoryFileName);
     }
@@ -203,7 +205,7 @@ LRESULT frmTolvar::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_NOTIFY:
             return OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
         case WM_NOTIFYFORMAT:
-            return NFR_ANSI;
+            return NFR_UNICODE;
         case WM_ACTIVATE:
             OnActivate(LOWORD(wParam) != WA_INACTIVE);
             return 0;
@@ -253,31 +255,31 @@ bool frmTolvar::CreateControls() {
     constexpr DWORD kButton = WS_TABSTOP | BS_PUSHBUTTON;
     const std::array<PixelRect, kControlCount> at = ControlRects();
     const HFONT font = m_font.get();
-    const auto make = [&](Control c, const char* className, std::wstring_view text, DWORD style,
+    const auto make = [&](Control c, const wchar_t* className, std::wstring_view text, DWORD style,
                           DWORD exStyle) {
         m_controls[c] = CreateChild(m_hwnd, className, text, style, exStyle, c, at[c], font);
     };
-    make(kHistoryLabel, "STATIC", kHistoryLabelCaption, kLabel, 0);
-    make(kHistoryList, WC_LISTVIEWA, L"",
+    make(kHistoryLabel, L"STATIC", kHistoryLabelCaption, kLabel, 0);
+    make(kHistoryList, WC_LISTVIEWW, L"",
          WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS,
          WS_EX_CLIENTEDGE);
-    make(kFileLabel, "STATIC", kFileLabelCaption, kLabel, 0);
-    make(kFileBox, "EDIT", L"", WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE);
-    make(kBrowseButton, "BUTTON", kBrowseCaption, kButton, 0);
-    make(kRegisterButton, "BUTTON", kRegisterCaption, kButton, 0);
-    make(kUnregisterButton, "BUTTON", kUnregisterCaption, kButton, 0);
+    make(kFileLabel, L"STATIC", kFileLabelCaption, kLabel, 0);
+    make(kFileBox, L"EDIT", L"", WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE);
+    make(kBrowseButton, L"BUTTON", kBrowseCaption, kButton, 0);
+    make(kRegisterButton, L"BUTTON", kRegisterCaption, kButton, 0);
+    make(kUnregisterButton, L"BUTTON", kUnregisterCaption, kButton, 0);
     if (std::find(m_controls.begin(), m_controls.end(), nullptr) != m_controls.end()) return false;
 
     const HWND list = m_controls[kHistoryList];
     ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
     for (const auto& [index, header] : {std::pair{0, kFileNameColumn}, std::pair{1, kPathColumn}}) {
-        std::string text = ToAnsi(header);
-        LVCOLUMNA column{};
+        std::wstring text(header);
+        LVCOLUMNW column{};
         column.mask = LVCF_TEXT | LVCF_SUBITEM | LVCF_FMT;
         column.fmt = LVCFMT_LEFT;
         column.pszText = text.data();
         column.iSubItem = index;
-        if (SendMessageA(list, LVM_INSERTCOLUMNA, index, reinterpret_cast<LPARAM>(&column)) < 0) {
+        if (SendMessageW(list, LVM_INSERTCOLUMNW, index, reinterpret_cast<LPARAM>(&column)) < 0) {
             return false;
         }
     }
@@ -459,14 +461,14 @@ void frmTolvar::OnCommand(int id, int code) {
 LRESULT frmTolvar::OnNotify(const NMHDR& header) {
     if (header.hwndFrom != m_controls[kHistoryList]) return 0;
     switch (header.code) {
-        case LVN_GETDISPINFOA: {
+        case LVN_GETDISPINFOW: {
             auto& item =
-                const_cast<NMLVDISPINFOA&>(reinterpret_cast<const NMLVDISPINFOA&>(header)).item;
+                const_cast<NMLVDISPINFOW&>(reinterpret_cast<const NMLVDISPINFOW&>(header)).item;
             if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0 && item.iItem >= 0 &&
                 static_cast<std::size_t>(item.iItem) < m_history.Count()) {
                 const HistoryEntry& entry =
                     m_history.Item(static_cast<std::size_t>(item.iItem) + 1);
-                const std::string text = ToAnsi(item.iSubItem == 0 ? entry.Text : entry.SubItem1);
+                const std::wstring& text = item.iSubItem == 0 ? entry.Text : entry.SubItem1;
                 const std::size_t n =
                     std::min(text.size(), static_cast<std::size_t>(item.cchTextMax) - 1);
                 std::copy_n(text.data(), n, item.pszText);
@@ -474,8 +476,8 @@ LRESULT frmTolvar::OnNotify(const NMHDR& header) {
             }
             return 0;
         }
-        case LVN_ODFINDITEMA:
-            return FindItem(reinterpret_cast<const NMLVFINDITEMA&>(header));
+        case LVN_ODFINDITEMW:
+            return FindItem(reinterpret_cast<const NMLVFINDITEMW&>(header));
         case LVN_ITEMCHANGED: {
             const auto& change = reinterpret_cast<const NMLISTVIEW&>(header);
             if (m_showingHistory || !(change.uChanged & LVIF_STATE)) return 0;
@@ -515,9 +517,9 @@ LRESULT frmTolvar::OnNotify(const NMHDR& header) {
 }
 
 // Type-ahead in the list: the next title that begins with the typed text, without regard to case.
-int frmTolvar::FindItem(const NMLVFINDITEMA& find) const {
+int frmTolvar::FindItem(const NMLVFINDITEMW& find) const {
     if (!(find.lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) || !find.lvfi.psz) return -1;
-    const std::wstring wanted = FoldWithSystemCase(FromAnsi(find.lvfi.psz));
+    const std::wstring wanted = FoldWithSystemCase(find.lvfi.psz);
     const std::size_t count = m_history.Count();
     if (count == 0) return -1;
     const std::size_t start = find.iStart >= 0 ? static_cast<std::size_t>(find.iStart) % count : 0;
@@ -553,7 +555,7 @@ std::wstring frmTolvar::Text() const {
 
 void frmTolvar::SetText(const std::wstring& text) {
     m_settingText = true;
-    SetWindowTextA(m_controls[kFileBox], ToAnsi(text).c_str());
+    SetWindowTextW(m_controls[kFileBox], text.c_str());
     m_settingText = false;
 }
 
@@ -577,11 +579,11 @@ void frmTolvar::lstHistory_DeleteSelected() {
 // Browse: the chosen file's path and title into the box. Cancel or any failure of the dialog
 // leaves the box as it was.
 void frmTolvar::cmdPath_Click() {
-    const std::string filter = ToAnsi(DialogFilterForSystem(kDialogFilter));
-    const std::string title = ToAnsi(kDialogTitle);
-    std::string fileTitle(kDialogMaxFileSize, '\0');
-    m_dialogFile.resize(kDialogMaxFileSize, '\0');
-    OPENFILENAMEA dialog{};
+    const std::wstring filter = DialogFilterForSystem(kDialogFilter);
+    const std::wstring title(kDialogTitle);
+    std::wstring fileTitle(kDialogMaxFileSize, L'\0');
+    m_dialogFile.resize(kDialogMaxFileSize, L'\0');
+    OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = m_hwnd;
     dialog.lpstrFilter = filter.c_str();
@@ -594,9 +596,9 @@ void frmTolvar::cmdPath_Click() {
     // The program's current directory stays where it was, whatever folder the user browses.
     dialog.Flags =
         OFN_EXPLORER | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
-    if (!GetOpenFileNameA(&dialog)) return;
-    SetTarget(FromAnsi(CutAtNull(std::string_view(m_dialogFile))),
-              FromAnsi(CutAtNull(std::string_view(fileTitle))));
+    if (!GetOpenFileNameW(&dialog)) return;
+    SetTarget(std::wstring(CutAtNull(std::wstring_view(m_dialogFile))),
+              std::wstring(CutAtNull(std::wstring_view(fileTitle))));
 }
 
 void frmTolvar::SetTarget(const std::wstring& text, const std::wstring& tag) {
@@ -611,7 +613,7 @@ void frmTolvar::cmdReg_Click(std::int16_t index) {
     const RegisterCommand command = BuildRegisterCommand(path, m_tag, index);
     std::optional<std::wstring> program;
     if (command.kind == TargetKind::Dll) {
-        program = FromAnsi(SystemDirectory()) + L"\\" + std::wstring(kRegsvr32Program);
+        program = SystemDirectory() + L"\\" + std::wstring(kRegsvr32Program);
     }
     try {
         m_options.startProcess(program, command.commandLine, SW_SHOWMINIMIZED);

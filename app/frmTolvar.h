@@ -97,7 +97,7 @@ class frmTolvar {
     void SetText(const std::wstring& text);
     // Shows the model in the list view: its length and its selection.
     void ShowHistory();
-    int FindItem(const NMLVFINDITEMA& find) const;
+    int FindItem(const NMLVFINDITEMW& find) const;
 
     Options m_options;
     HWND m_hwnd = nullptr;
@@ -109,7 +109,7 @@ class frmTolvar {
     UniqueIcon m_bigIcon, m_smallIcon;
     HistoryList m_history;
     std::wstring m_tag;             // the target's title, not shown
-    std::string m_dialogFile;       // the dialog's FileName, kept between uses
+    std::wstring m_dialogFile;      // the dialog's FileName, kept between uses
     bool m_showingHistory = false;  // list view changes made by the program, not the user
     bool m_settingText = false;     // a change of the box made by the program, not an edit
     bool m_unloaded = false;

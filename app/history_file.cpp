@@ -3,7 +3,6 @@
 
 #include "frmTolvar.h"
 
-#include "ansi.h"
 #include "history_store.h"
 
 namespace tolvar {
@@ -17,7 +16,7 @@ void frmTolvar::WriteIniFile() {
 }
 
 bool frmTolvar::FileExist(const std::wstring& strFileName) {
-    const DWORD attributes = GetFileAttributesA(ToAnsi(strFileName).c_str());
+    const DWORD attributes = GetFileAttributesW(strFileName.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 

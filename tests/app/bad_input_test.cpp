@@ -144,13 +144,12 @@ TEST_F(BadInputTest, EveryKindOfSdkRootStillLoadsTheRest) {
 
 TEST_F(BadInputTest, StrangeTargetsAreStartedAsTypedAndKeptOncePerPath) {
     Open();
-    // Each path as typed, and the command line it must start (the box hands text over in the
-    // ANSI code page, 1252 here, so the CJK name arrives as question marks).
+    // Each path as typed, and the command line it must start, exactly.
     const std::vector<std::pair<std::wstring, std::wstring>> cases{
         {L"C:\\with \"quotes\" inside.exe", L"\"C:\\with \"quotes\" inside.exe\" /Regserver"},
         {L"\"C:\\enclosed path.exe\"", L"\"C:\\enclosed path.exe\" /Regserver"},
         {L"C:\\a&b|c<d>e^f%PATH%.dll", L"Regsvr32 C:\\a&b|c<d>e^f%PATH%.dll"},
-        {L"C:\\\x4E2D\x6587.dll", L"Regsvr32 C:\\??.dll"},
+        {L"C:\\\x4E2D\x6587.dll", L"Regsvr32 C:\\\x4E2D\x6587.dll"},
         {L"   ", L"\"   \" /Regserver"},
         {std::wstring(259, L'p'), std::wstring(259, L'p') + L" /Regserver"},
         {std::wstring(260, L'p'), std::wstring(260, L'p') + L" /Regserver"},
