@@ -2,6 +2,7 @@
 
 #include "history_store.h"
 
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -62,6 +63,28 @@ bool CertainlyAbsent(const std::wstring& path) {
 // The new file is written beside the old one, so that it can take its place in one step.
 constexpr char kNewFileSuffix[] = ".new";
 constexpr char kBackupSuffix[] = ".old";
+
+// The profile functions read and keep a file in UTF-16 LE when it begins with this mark.
+constexpr std::string_view kUtf16Mark = "\xFF\xFE";
+
+// A file's text as the profile functions read it.
+std::wstring DecodeProfileFile(std::string_view bytes) {
+    if (!bytes.starts_with(kUtf16Mark)) return FromAnsi(bytes);
+    bytes.remove_prefix(kUtf16Mark.size());
+    std::wstring text(bytes.size() / sizeof(wchar_t), L'\0');
+    std::memcpy(text.data(), bytes.data(), text.size() * sizeof(wchar_t));
+    return text;
+}
+
+// The file for a text: ANSI while every character fits the code page, so that nothing changes
+// for files that work today; otherwise UTF-16 LE after the mark, which keeps every path exact.
+std::string EncodeProfileFile(const std::wstring& text) {
+    std::string ansi = ToAnsi(text);
+    if (FromAnsi(ansi) == text) return ansi;
+    std::string utf16(kUtf16Mark);
+    utf16.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+    return utf16;
+}
 
 bool WriteAll(HANDLE file, std::string_view bytes) {
     DWORD written = 0;
@@ -145,12 +168,11 @@ bool SaveHistory(const std::wstring& historyFile, const HistoryList& history,
     entries.reserve(history.Count());
     for (std::size_t i = 1; i <= history.Count(); ++i) {
         const HistoryEntry& entry = history.Item(i);
-        entries.push_back({ToAnsi(entry.SubItem1), ToAnsi(entry.Text)});
+        entries.push_back({entry.SubItem1, entry.Text});
     }
     const std::vector<SavedSection> sections = AsProfileStoresThem(entries);
-    const std::string key = ToAnsi(kHistoryTitleKey);
-    if (const auto text = ReadWholeFile(historyFile);
-        text && ProfileTextHolds(*text, sections, key)) {
+    if (const auto bytes = ReadWholeFile(historyFile);
+        bytes && ProfileTextHolds(DecodeProfileFile(*bytes), sections, kHistoryTitleKey)) {
         return true;
     }
     const auto stop = [&seam](SaveStep step) { return seam && !seam(step); };
@@ -163,7 +185,7 @@ bool SaveHistory(const std::wstring& historyFile, const HistoryList& history,
         return false;
     }
 
-    const std::string bytes = ProfileText(sections, key);
+    const std::string bytes = EncodeProfileFile(ProfileText(sections, kHistoryTitleKey));
     const std::string newFile = target + kNewFileSuffix;
     UniqueFile file(CreateFileA(newFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));

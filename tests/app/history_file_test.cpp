@@ -330,21 +330,21 @@ TEST(FileExist, IsTrueExactlyForAnExistingFileThatIsNoDirectory) {
 }
 
 TEST(HistoryText, AFileThatAlreadyHoldsTheListIsRecognised) {
-    const std::vector<SavedSection> list{{"C:\\a.dll", "a.dll"}, {"C:\\b.exe", ""}};
-    EXPECT_TRUE(ProfileTextHolds("[C:\\a.dll]\r\nFileName=a.dll\r\n[C:\\b.exe]\r\nFileName=\r\n",
-                                 list, "FileName"));
-    EXPECT_TRUE(ProfileTextHolds("\r\n[C:\\a.dll]\nFileName=a.dll\n\n[C:\\b.exe]\nFileName=", list,
-                                 "FileName"));
-    EXPECT_FALSE(ProfileTextHolds("[C:\\b.exe]\r\nFileName=\r\n[C:\\a.dll]\r\nFileName=a.dll\r\n",
-                                  list, "FileName"));
-    EXPECT_FALSE(
-        ProfileTextHolds("[C:\\a.dll]\r\nFileName=a.dll\r\nOther=1\r\n[C:\\b.exe]\r\nFileName=\r\n",
-                         list, "FileName"));
-    EXPECT_FALSE(ProfileTextHolds("[C:\\a.dll]\r\nFileName=a.dll\r\n", list, "FileName"));
-    EXPECT_FALSE(ProfileTextHolds("[<Zelvo_ROOT>\\a.dll]\r\nFileName=a.dll\r\n",
-                                  {{"C:\\a.dll", "a.dll"}}, "FileName"));
-    EXPECT_TRUE(ProfileTextHolds("", {}, "FileName"));
-    EXPECT_FALSE(ProfileTextHolds("[x]\r\n", {}, "FileName"));
+    const std::vector<SavedSection> list{{L"C:\\a.dll", L"a.dll"}, {L"C:\\b.exe", L""}};
+    EXPECT_TRUE(ProfileTextHolds(L"[C:\\a.dll]\r\nFileName=a.dll\r\n[C:\\b.exe]\r\nFileName=\r\n",
+                                 list, L"FileName"));
+    EXPECT_TRUE(ProfileTextHolds(L"\r\n[C:\\a.dll]\nFileName=a.dll\n\n[C:\\b.exe]\nFileName=", list,
+                                 L"FileName"));
+    EXPECT_FALSE(ProfileTextHolds(L"[C:\\b.exe]\r\nFileName=\r\n[C:\\a.dll]\r\nFileName=a.dll\r\n",
+                                  list, L"FileName"));
+    EXPECT_FALSE(ProfileTextHolds(
+        L"[C:\\a.dll]\r\nFileName=a.dll\r\nOther=1\r\n[C:\\b.exe]\r\nFileName=\r\n", list,
+        L"FileName"));
+    EXPECT_FALSE(ProfileTextHolds(L"[C:\\a.dll]\r\nFileName=a.dll\r\n", list, L"FileName"));
+    EXPECT_FALSE(ProfileTextHolds(L"[<Zelvo_ROOT>\\a.dll]\r\nFileName=a.dll\r\n",
+                                  {{L"C:\\a.dll", L"a.dll"}}, L"FileName"));
+    EXPECT_TRUE(ProfileTextHolds(L"", {}, L"FileName"));
+    EXPECT_FALSE(ProfileTextHolds(L"[x]\r\n", {}, L"FileName"));
 }
 
 }  // namespace
