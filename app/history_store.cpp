@@ -41,11 +41,11 @@ std::vector<std::wstring> SectionNames(const clsProfile& profile) {
 }
 
 // When the names overflow the read buffer the system cuts the last one short (and lists no
-// more): it then fills the buffer to its size less two.
+// more): it then fills the buffer, of wide characters, to its size less two.
 bool LastNameCut(const std::vector<std::wstring>& names) {
-    std::size_t bytes = 0;
-    for (const auto& name : names) bytes += ToAnsi(name).size() + 1;
-    return bytes >= clsProfile::kTextBufferChars - 3;
+    std::size_t chars = 0;
+    for (const auto& name : names) chars += name.size() + 1;
+    return chars >= clsProfile::kTextBufferChars - 3;
 }
 
 // True only when the file certainly does not exist. A name without a drive or server is left to

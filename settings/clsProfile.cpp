@@ -4,6 +4,7 @@
 
 #include <initializer_list>
 #include <new>
+#include <optional>
 #include <string_view>
 #include <string>
 #include <vector>
@@ -16,8 +17,8 @@ namespace tolvar {
 
 namespace {
 
-// One fixed buffer per read, no retry: the system writes at most kTextCapacity bytes, so the
-// buffer always ends in at least one code-0 byte.
+// One fixed buffer per read, no retry: the system writes at most kTextCapacity characters, so
+// the buffer always ends in at least one code-0 character.
 constexpr std::size_t kTextBufferChars = clsProfile::kTextBufferChars;
 constexpr DWORD kTextCapacity = kTextBufferChars - 1;
 constexpr wchar_t kIniExtension[] = L".ini";
@@ -27,43 +28,48 @@ std::wstring DefaultFileName() {
     return ExecutableDirectory() + kPathSeparator + ExecutableBaseName() + kIniExtension;
 }
 
-// A longer text cannot name anything in a profile file, and makes Wine's profile functions read
-// wild memory, so such a call fails here without reaching the system.
-bool Fits(std::initializer_list<const AnsiArg*> args) {
-    for (const AnsiArg* arg : args) {
-        if (arg->size() > clsProfile::kMaxTextBytes) return false;
+// Absent reaches the system as a null pointer, empty as a pointer to empty text.
+const wchar_t* Arg(const clsProfile::OptText& text) {
+    return text ? text->c_str() : nullptr;
+}
+
+// A text whose ANSI form is longer than kMaxTextBytes cannot name anything in a profile file;
+// such a call fails here without reaching the system.
+bool Fits(std::initializer_list<std::optional<std::wstring_view>> args) {
+    for (const auto& arg : args) {
+        if (arg && ToAnsi(*arg).size() > clsProfile::kMaxTextBytes) return false;
     }
     return true;
 }
 
 // A fresh zero-filled buffer per read, straight from the system: its pages are zero until
-// touched, and the system writes only what it returns, so a read costs no 200 KB of zeroing and
+// touched, and the system writes only what it returns, so a read costs no 400 KB of zeroing and
 // leaves the heap as it found it.
 class ZeroedBuffer {
   public:
-    explicit ZeroedBuffer(std::size_t size)
-        : m_data(static_cast<char*>(
-              VirtualAlloc(nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE))) {
+    explicit ZeroedBuffer(std::size_t chars)
+        : m_data(static_cast<wchar_t*>(VirtualAlloc(nullptr, chars * sizeof(wchar_t),
+                                                    MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE))) {
         if (!m_data) throw std::bad_alloc();
     }
     ~ZeroedBuffer() { VirtualFree(m_data, 0, MEM_RELEASE); }
     ZeroedBuffer(const ZeroedBuffer&) = delete;
     ZeroedBuffer& operator=(const ZeroedBuffer&) = delete;
-    char* data() const { return m_data; }
-    std::string_view view(std::size_t size) const { return {m_data, size}; }
+    wchar_t* data() const { return m_data; }
+    std::wstring_view view(std::size_t chars) const { return {m_data, chars}; }
 
   private:
-    char* m_data;
+    wchar_t* m_data;
 };
 
 // Reads into the buffer; the result is the count of characters the system placed there, which
 // it follows with a code-0 character.
-DWORD ReadProfile(const ZeroedBuffer& buffer, const AnsiArg& section, const AnsiArg& key,
-                  const AnsiArg& defVal, const std::wstring& fileName) {
-    const AnsiArg file(fileName);
-    if (!Fits({&section, &key, &defVal, &file})) return 0;
-    return GetPrivateProfileStringA(section.get(), key.get(), defVal.get(), buffer.data(),
-                                    kTextCapacity, file.get());
+DWORD ReadProfile(const ZeroedBuffer& buffer, const clsProfile::OptText& section,
+                  const clsProfile::OptText& key, const clsProfile::OptText& defVal,
+                  const std::wstring& file) {
+    if (!Fits({section, key, defVal, file})) return 0;
+    return GetPrivateProfileStringW(Arg(section), Arg(key), Arg(defVal), buffer.data(),
+                                    kTextCapacity, file.c_str());
 }
 
 }  // namespace
@@ -74,35 +80,32 @@ clsProfile::~clsProfile() {
     Flush();
 }
 
-// Only the part of the buffer that the result needs is converted back: a code-0 byte is never
-// part of a multi-byte character, so cutting before converting gives the same text.
 std::wstring clsProfile::GetString(OptText Section, OptText Key, OptText defVal) const {
     const ZeroedBuffer buffer(kTextBufferChars);
-    const DWORD count =
-        ReadProfile(buffer, AnsiArg(Section), AnsiArg(Key), AnsiArg(defVal), m_strFileName);
+    const DWORD count = ReadProfile(buffer, Section, Key, defVal, m_strFileName);
     if (count == 0) return {};
-    return FromAnsi(CutAtNull(buffer.view(count + 1)));
+    return std::wstring(CutAtNull(buffer.view(count + 1)));
 }
 
 std::int32_t clsProfile::GetInt(OptText Section, OptText Key, std::int32_t defVal) const {
-    const AnsiArg section(Section), key(Key), file(m_strFileName);
-    if (!Fits({&section, &key, &file})) return defVal;
+    if (!Fits({Section, Key, m_strFileName})) return defVal;
     return static_cast<std::int32_t>(
-        GetPrivateProfileIntA(section.get(), key.get(), defVal, file.get()));
+        GetPrivateProfileIntW(Arg(Section), Arg(Key), defVal, m_strFileName.c_str()));
 }
 
 TaggedValue clsProfile::GetSectNames() const {
-    const AnsiArg absent(std::optional<std::wstring>{});
     const ZeroedBuffer buffer(kTextBufferChars);
-    const DWORD count = ReadProfile(buffer, absent, absent, absent, m_strFileName);
+    const DWORD count =
+        ReadProfile(buffer, std::nullopt, std::nullopt, std::nullopt, m_strFileName);
     if (count < 1) return std::vector<std::wstring>();
-    return SplitAtNulls(FromAnsi(TrimTrailingNulls(buffer.view(count + 1))));
+    return SplitAtNulls(TrimTrailingNulls(buffer.view(count + 1)));
 }
 
 bool clsProfile::WriteString(OptText Section, OptText Key, OptText Data) const {
-    const AnsiArg section(Section), key(Key), data(Data), file(m_strFileName);
-    if (!Fits({&section, &key, &data, &file})) return false;
-    return WritePrivateProfileStringA(section.get(), key.get(), data.get(), file.get()) != 0;
+    if (!Fits({Section, Key, Data, m_strFileName})) return false;
+    const BOOL written =
+        WritePrivateProfileStringW(Arg(Section), Arg(Key), Arg(Data), m_strFileName.c_str());
+    return written != FALSE;
 }
 
 bool clsProfile::DeleteKey(OptText Section, OptText Key) const {

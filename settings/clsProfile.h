@@ -1,5 +1,7 @@
-// Access to one private-profile (INI) file through the system's profile functions. The object
-// holds nothing but the file's name; the system does all parsing, caching and writing.
+// Access to one private-profile (INI) file through the system's wide profile functions, so that
+// a UTF-16 file (which starts with a byte-order mark) gives back texts the ANSI code page cannot
+// hold. The object holds nothing but the file's name; the system does all parsing, caching and
+// writing.
 #pragma once
 
 #include <cstddef>
@@ -14,11 +16,13 @@ namespace tolvar {
 
 class clsProfile {
   public:
-    // The reads' fixed buffer, in characters; the system is told one less, so the buffer always
-    // ends in a code-0 character.
+    // The reads' fixed buffer, in UTF-16 characters; the system is told one less, so the buffer
+    // always ends in a code-0 character.
     static constexpr std::size_t kTextBufferChars = 200000;
-    // The longest text argument, in ANSI bytes, that the system can take: it turns each one into
-    // a counted UTF-16 string of at most 65535 bytes. A call with a longer one fails here.
+    // The longest text argument, in bytes of its ANSI form: what the ANSI profile functions can
+    // take (each becomes a counted UTF-16 string of at most 65535 bytes). The wide calls keep
+    // that limit, so a call fails exactly where the ANSI one would; a longer text fails here
+    // without reaching the system.
     static constexpr std::size_t kMaxTextBytes = 32766;
 
     // A text argument that may be absent: absent reaches the system as a null pointer.

@@ -5,13 +5,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <string_view>
+#include <tuple>
 #include <vector>
 
 namespace tolvar {
 namespace {
+
+constexpr UINT kWesternCodePage = 1252;
 
 std::wstring TempDir() {
     char buf[MAX_PATH] = {};
@@ -84,6 +90,73 @@ TEST_F(Profile, DeletionsRemoveRatherThanEmpty) {
     EXPECT_EQ(Sections(), std::vector<std::wstring>{L"T"});
     m_profile.Flush();
     EXPECT_EQ(ReadFile().find("L="), std::string::npos);
+}
+
+// The wide calls must read an ANSI file exactly as the ANSI calls do, and a UTF-16 file whole.
+TEST_F(Profile, AnsiFilesReadAsByTheAnsiCallsAndUtf16FilesWhole) {
+    using Opt = clsProfile::OptText;
+    // C:\Programmy\a.dll in Cyrillic and D:\gongju\b.ocx in Chinese, beyond any one code page.
+    const std::wstring cyrillic =
+        L"C:\\\u041f\u0440\u043e\u0433\u0440\u0430\u043c\u043c\u044b\\a.dll";
+    const std::wstring cjk = L"D:\\\u5de5\u5177\\b.ocx";
+    const std::wstring utf16 = L"\ufeff[" + cyrillic + L"]\r\nFileName=a.dll\r\n[" + cjk +
+                               L"]\r\nFileName=\u5de5\u5177\r\n";
+    WriteFile(
+        std::string(reinterpret_cast<const char*>(utf16.data()), utf16.size() * sizeof(wchar_t)));
+    EXPECT_EQ(Sections(), (std::vector<std::wstring>{cyrillic, cjk}));
+    EXPECT_EQ(m_profile.GetString(cjk, L"FileName"), L"\u5de5\u5177");
+
+    // Under a double-byte code page these bytes read as other texts, which the ANSI calls cannot
+    // give back unchanged.
+    if (GetACP() != kWesternCodePage) GTEST_SKIP() << "the ANSI file is code page 1252 text";
+    const std::wstring cafe = L"Caf\u00e9 Menu";
+    // E9, E8 and FB are letters of code page 1252; blanks, quotes and empty values on purpose.
+    WriteFile(
+        "[Caf\xe9 Menu]\r\n  Plat du jour = Cr\xe8me br\xfbl\xe9\x65  \r\nPrice=  -12 \r\n"
+        "Quoted=\"  a b \"\r\nEmpty=\r\nHex=0x1F\r\nWord=\xe9t\xe9\r\n"
+        "[  Spaced Section  ]\r\nk=1\r\n[C:\\Program Files\\Caf\xe9\\x.dll]\r\nFileName=x.dll\r\n");
+    const AnsiArg file(m_file);
+    std::string buffer(clsProfile::kTextBufferChars, '\0');
+    const auto ansiRead = [&](const Opt& section, const Opt& key, const Opt& defVal) {
+        std::fill(buffer.begin(), buffer.end(), '\0');
+        return GetPrivateProfileStringA(AnsiArg(section).get(), AnsiArg(key).get(),
+                                        AnsiArg(defVal).get(), buffer.data(),
+                                        clsProfile::kTextBufferChars - 1, file.get());
+    };
+
+    const std::tuple<Opt, Opt, Opt> reads[] = {
+        {cafe, L"Plat du jour", std::nullopt},
+        {L"caf\u00c9 MENU", L"PLAT DU JOUR", std::nullopt},
+        {L" Caf\u00e9 Menu ", L" Plat du jour ", std::nullopt},
+        {cafe, L"Quoted", std::nullopt},
+        {cafe, L"Empty", L"dflt"},
+        {cafe, L"Missing", L"d\u00e9faut  "},
+        {cafe, std::nullopt, std::nullopt},
+        {cafe, L"", L"dflt"},
+        {std::nullopt, L"k", L"dflt"},
+        {L"", L"k", L"dflt"},
+        {L"Spaced Section", L"k", L"dflt"},
+        {L"C:\\Program Files\\Caf\u00e9\\x.dll", L"FileName", std::nullopt},
+    };
+    for (const auto& [section, key, defVal] : reads) {
+        ansiRead(section, key, defVal);
+        EXPECT_EQ(m_profile.GetString(section, key, defVal), FromAnsi(buffer.c_str()))
+            << section.value_or(L"(absent)") << L" / " << key.value_or(L"(absent)");
+    }
+    for (const wchar_t* key : {L"Price", L"Hex", L"Empty", L"Word", L"Missing", L"Plat du jour"}) {
+        EXPECT_EQ(m_profile.GetInt(cafe, key, -3),
+                  static_cast<std::int32_t>(GetPrivateProfileIntA(
+                      ToAnsi(cafe).c_str(), ToAnsi(key).c_str(), -3, file.get())))
+            << key;
+    }
+    std::vector<std::wstring> ansiNames;
+    const DWORD count = ansiRead(std::nullopt, std::nullopt, std::nullopt);
+    for (std::size_t at = 0; at < count;) {
+        const std::string_view name(buffer.c_str() + at);
+        ansiNames.push_back(FromAnsi(name));
+        at += name.size() + 1;
+    }
+    EXPECT_EQ(Sections(), ansiNames);
 }
 
 TEST_F(Profile, LongValueIsCutToTheBuffer) {
