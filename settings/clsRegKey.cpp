@@ -32,11 +32,18 @@ std::string ToAnsiWritingBack(std::wstring& text) {
     return ansi;
 }
 
-std::wstring Expand(const std::string& source) {
-    const DWORD needed = ExpandEnvironmentStringsA(source.c_str(), nullptr, 0);
-    std::string expanded(needed, '\0');
-    ExpandEnvironmentStringsA(source.c_str(), expanded.data(), needed);
-    return CutText(expanded);
+// Through the wide function: the size that the ANSI one reports can fall short of the bytes it
+// writes (Wine counts UTF-16 units under a double-byte code page; Windows asks ANSI callers for
+// one byte more). The buffer takes whatever the last call asked for, in case a variable grew in
+// between.
+std::wstring Expand(const std::wstring& source) {
+    std::wstring expanded;
+    DWORD needed = ExpandEnvironmentStringsW(source.c_str(), nullptr, 0);
+    while (needed > expanded.size()) {
+        expanded.assign(needed, L'\0');
+        needed = ExpandEnvironmentStringsW(source.c_str(), expanded.data(), needed);
+    }
+    return std::wstring(CutAtNull(std::wstring_view(expanded)));
 }
 
 // Reads the key's count of sub-keys or of values; the class text and time are asked for too.
@@ -156,11 +163,8 @@ LONG clsRegKey::QueryValue(TaggedValue& vntValue, OptText lpszValueName) const {
         case REG_EXPAND_SZ: {
             std::string buffer(size, '\0');
             const LONG rc = read(buffer.data(), size);
-            if (firstType == REG_EXPAND_SZ) {
-                vntValue = Expand(std::string(CutAtNull(std::string_view(buffer))));
-            } else {
-                vntValue = CutText(buffer);
-            }
+            const std::wstring text = CutText(buffer);
+            vntValue = firstType == REG_EXPAND_SZ ? Expand(text) : text;
             return rc;
         }
         case REG_BINARY: {

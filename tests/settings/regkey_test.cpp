@@ -285,6 +285,13 @@ TEST_F(RegKey, DoubleByteTextsSurvive) {
     EXPECT_EQ(m_key.SetValue(hiragana, L"v"), 0);
     const std::string sjis = "\x82\xa0\x82\xa2\0"s;
     EXPECT_EQ(RawGet("v"), (RawValue{0, REG_SZ, Bytes(sjis.begin(), sjis.end())}));
+
+    // The expanded text takes 7 bytes in Shift-JIS but 4 UTF-16 units, and the trail byte of
+    // U+8868 (95 5C) is a backslash.
+    constexpr wchar_t kVariable[] = L"TOLVAR_TEST_JA";
+    ASSERT_TRUE(SetEnvironmentVariableW(kVariable, L"\u65e5\u672c"));
+    EXPECT_EQ(Query(REG_EXPAND_SZ, "%" + ToAnsi(kVariable) + "%\\\x95\x5c\0"s),
+              std::make_pair(0L, TaggedValue(L"\u65e5\u672c\\\u8868")));
 }
 
 }  // namespace
