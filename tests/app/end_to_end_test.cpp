@@ -68,6 +68,46 @@ TEST_F(EndToEndTest, TypedPathsAndOcxControlsReachRegsvr32) {
               "register\nunregister\n");
 }
 
+TEST_F(EndToEndTest, PathsOutsideTheAnsiCodePageAreRegisteredAndKeptExactly) {
+    const fs::path plain = Stage("plain") / "testcom.dll";
+    std::vector<fs::path> servers;
+    for (const wchar_t* folder : {L"\x041A\x0438\x0440\x0438\x043B\x043B\x0438\x0446\x0430",
+                                  L"\x4E2D\x6587 \x76EE\x5F55"}) {
+        const fs::path dir = m_dir.path() / folder;
+        std::error_code error;
+        if (!fs::create_directories(dir, error)) {
+            // Wine stores such a name on the Unix side only under a UTF-8 locale.
+            GTEST_SKIP() << "this Wine cannot make a folder named outside the ANSI code page; "
+                            "run under a UTF-8 locale (LC_ALL=C.UTF-8)";
+        }
+        fs::copy_file(plain, dir / "testcom.dll");
+        servers.push_back(dir / "testcom.dll");
+    }
+    const fs::path ini = m_dir.path() / "Tolvar.ini";
+    const auto close = [this] {
+        SendMessageA(m_hwnd, WM_CLOSE, 0, 0);
+        PumpMessages();
+    };
+    Open(false);
+    Type(plain.wstring());
+    Press(kRegisterButton);
+    close();
+    EXPECT_FALSE(ReadFile(ini).starts_with("\xFF\xFE")) << "ANSI while every entry fits";
+
+    Open(false);
+    for (const fs::path& server : servers) {
+        Type(server.wstring());
+        Press(kRegisterButton);
+        EXPECT_EQ(WaitForFile(server.wstring() + L".log", "register\n"), "register\n");
+    }
+    close();
+    Open(false);
+    EXPECT_EQ(
+        Keys(Form().History()),
+        (std::vector<std::wstring>{servers[1].wstring(), servers[0].wstring(), plain.wstring()}));
+    EXPECT_EQ(Form().Text(), servers[1].wstring());
+}
+
 TEST_F(EndToEndTest, AnExeServerReceivesItsSwitchAsOneQuotedPath) {
     Open(false);
     for (auto name : {"plain", "with blank"}) {

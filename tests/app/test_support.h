@@ -139,8 +139,8 @@ inline HWND MainWindowOf(const PROCESS_INFORMATION& process) {
 // Started programs run on their own and Tolvar keeps no handle to them, so the wait is on the
 // file's directory: each change wakes it to look again.
 inline std::string WaitForFile(const fs::path& path, const std::string& expected) {
-    const UniqueChangeNotification change(FindFirstChangeNotificationA(
-        path.parent_path().string().c_str(), FALSE,
+    const UniqueChangeNotification change(FindFirstChangeNotificationW(
+        path.parent_path().c_str(), FALSE,
         FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE));
     const ULONGLONG deadline = GetTickCount64() + kWaitMs;
     for (;;) {
