@@ -86,10 +86,12 @@ class ScratchSdkKey {
     }
     HKEY Key() {
         if (!m_key) {
+            HKEY key = nullptr;
             RegCreateKeyExA(HKEY_CURRENT_USER, m_path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                            nullptr, &m_key, nullptr);
+                            nullptr, &key, nullptr);
+            m_key.reset(key);
         }
-        return m_key;
+        return m_key.get();
     }
     void Set(DWORD type, const std::string& bytes) {
         RegSetValueExA(Key(), ToAnsi(kSdkRootValue).c_str(), 0, type,
@@ -101,7 +103,7 @@ class ScratchSdkKey {
     }
     // The key and everything below it go; a later Set makes it anew.
     void Remove() {
-        if (m_key) RegCloseKey(std::exchange(m_key, nullptr));
+        m_key.reset();
         RegDeleteTreeA(HKEY_CURRENT_USER, m_path.c_str());
         RegDeleteKeyA(HKEY_CURRENT_USER, m_path.c_str());
     }
@@ -109,7 +111,7 @@ class ScratchSdkKey {
   private:
     static inline int s_count = 0;
     std::string m_path;
-    HKEY m_key = nullptr;
+    UniqueRegKey m_key;
 };
 
 struct WindowSearch {
