@@ -1,11 +1,11 @@
 # Shared set-up for the README's commands: packages, a throw-away Wine prefix, a display.
-# Sourced, not run.
+# Sourced; run as `bash env.sh <function> [arguments]` (as ctest does), it calls that function.
 
 tolvar_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 # Installs what is missing; needs root (or sudo) only when something is.
 tolvar_ensure_packages() {
-  local want=(cmake ninja-build g++ clang libclang-rt-14-dev googletest
+  local want=(cmake ninja-build g++ clang lld libclang-rt-14-dev googletest
               g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386
               xvfb xauth imagemagick)
   local missing=()
@@ -58,6 +58,29 @@ tolvar_stop_wine() {
   wineserver -k </dev/null >/dev/null 2>&1 || true
 }
 
+# A prefix made fresh at the given path for tests that change its registry, with its own server
+# and desktop process; anything left there by an interrupted run goes first.
+tolvar_start_private_wine() {
+  tolvar_remove_prefix "$1"
+  TOLVAR_WINEPREFIX=$1 tolvar_start_wine
+  tolvar_start_desktop
+}
+
+# Removes that prefix, and starts the shared prefix's desktop process again: Wine closes a desktop
+# a second after its last program ends, and none of the shared prefix's ran in the meantime.
+tolvar_stop_private_wine() {
+  tolvar_remove_prefix "$1"
+  if [ -n "${WINEPREFIX:-}" ]; then tolvar_start_desktop; fi
+}
+
+tolvar_remove_prefix() {
+  [ -n "$1" ] && [ -d "$1" ] || return 0
+  # The server writes the registry out as it ends: wait for it before removing the prefix.
+  WINEPREFIX=$1 wineserver -k </dev/null >/dev/null 2>&1 || true
+  WINEPREFIX=$1 wineserver -w </dev/null >/dev/null 2>&1 || true
+  rm -rf "$1"
+}
+
 # Starts Xvfb on a free display unless one is already given.
 tolvar_start_display() {
   if [ -n "${DISPLAY:-}" ] && [ "${TOLVAR_OWN_DISPLAY:-0}" != 1 ]; then return 0; fi
@@ -72,3 +95,8 @@ tolvar_start_display() {
 tolvar_stop_display() {
   [ -n "${tolvar_xvfb_pid:-}" ] && kill "$tolvar_xvfb_pid" 2>/dev/null || true
 }
+
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+  set -euo pipefail
+  "$@"
+fi

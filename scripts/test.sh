@@ -1,26 +1,81 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the native core and both Windows architectures, and runs the
-# whole test suite: natively under sanitizers, and under Wine (with a private X display).
-set -euo pipefail
+# Installs what is missing, builds the native core and both Windows architectures (with GCC, and
+# with clang for a second compiler's warnings), and runs the whole test suite: natively under
+# sanitizers, and under Wine (with a private X display). Every suite runs even when an earlier one
+# fails; the output ends with one line per suite, and the exit code is non-zero when any failed.
+set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/env.sh"
 cd "$tolvar_root"
 
-tolvar_ensure_packages
+tolvar_ensure_packages || exit 1
 trap 'tolvar_stop_wine; tolvar_stop_display' EXIT
 
-presets=(native mingw32 mingw64)
-for preset in "${presets[@]}"; do
-  echo "== build $preset"
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset"
+summary=()
+status=0
+# report <suite> <exit code> <text>
+report() {
+  summary+=("$1: $3")
+  [ "$2" -eq 0 ] || status=1
+}
+
+declare -A built
+build() {
+  echo "== build $1"
+  local start=$SECONDS
+  if cmake --preset "$1" >/dev/null && cmake --build --preset "$1"; then
+    built[$1]=1
+    build_seconds=$((SECONDS - start))
+    return 0
+  fi
+  return 1
+}
+
+# ctest of one preset, with its counts in the summary (from ctest's own closing lines; a test
+# whose set-up failed counts as failed there).
+run_ctest() {
+  local preset=$1 log=$tolvar_root/build/$1/ctest.log
+  if [ -z "${built[$preset]:-}" ]; then
+    report "$preset" 1 "not run: the build failed"
+    return
+  fi
+  ctest --preset "$preset" 2>&1 | tee "$log"
+  local code=${PIPESTATUS[0]} counts failed total skipped
+  counts=$(sed -n 's/.*tests passed, \([0-9]*\) tests failed out of \([0-9]*\)$/\1 \2/p' "$log")
+  if [ -z "$counts" ]; then
+    report "$preset" 1 "failed: no tests ran (ctest exit code $code)"
+    return
+  fi
+  read -r failed total <<<"$counts"
+  skipped=$(sed -n '/^The following tests did not run:/,/^$/p' "$log" | grep -c '(Skipped)$')
+  report "$preset" "$code" "$((total - failed - skipped)) passed, $failed failed, $skipped skipped"
+}
+
+for preset in native mingw32 mingw64; do
+  build "$preset"
+done
+
+# clang builds only: its warnings are errors too; the programs that run are GCC's.
+for preset in clang-mingw32 clang-mingw64; do
+  if build "$preset"; then
+    report "$preset" 0 "built warning-free in ${build_seconds} s (not run)"
+  else
+    report "$preset" 1 "build failed"
+  fi
 done
 
 echo "== test native (AddressSanitizer, UBSan)"
-ctest --preset native
+run_ctest native
 
 echo "== fuzz smoke runs (libFuzzer, ${TOLVAR_FUZZ_SECONDS:-20} s each)"
-bash scripts/fuzz.sh "${TOLVAR_FUZZ_SECONDS:-20}"
+if bash scripts/fuzz.sh "${TOLVAR_FUZZ_SECONDS:-20}"; then
+  report fuzz 0 "every target ran clean"
+else
+  report fuzz 1 "failed"
+fi
 
+# Wine gives folders named outside the ANSI code page Unix names only under a UTF-8 locale;
+# C.UTF-8 is on every Debian machine and keeps the code page at 1252.
+export LC_ALL=C.UTF-8
 # The display first: the prefix's set-up starts the desktop process, which must have one.
 TOLVAR_OWN_DISPLAY=1 tolvar_start_display
 tolvar_start_wine
@@ -28,11 +83,20 @@ tolvar_start_desktop
 
 if tolvar_can_run_32bit; then
   echo "== test mingw32 (Wine)"
-  ctest --preset mingw32
+  run_ctest mingw32
 else
   echo "== test mingw32: not run: this machine cannot execute 32-bit x86 code, so Wine cannot"
   echo "   start 32-bit programs here. The 32-bit build was built; run its tests on a machine"
   echo "   that can (ctest --preset mingw32)."
+  if [ -n "${built[mingw32]:-}" ]; then
+    report mingw32 0 "not run: this machine cannot execute 32-bit x86 code"
+  else
+    report mingw32 1 "build failed (and this machine cannot execute 32-bit x86 code)"
+  fi
 fi
 echo "== test mingw64 (Wine)"
-ctest --preset mingw64
+run_ctest mingw64
+
+echo "== summary"
+printf '%s\n' "${summary[@]}"
+exit "$status"
