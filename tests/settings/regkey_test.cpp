@@ -277,7 +277,9 @@ namespace {
 
 // Run under a double-byte code page by its own ctest entry (TOLVAR_TEST_CP932 set).
 TEST_F(RegKey, DoubleByteTextsSurvive) {
-    if (GetEnvironmentVariableA("TOLVAR_TEST_CP932", nullptr, 0) == 0) GTEST_SKIP();
+    if (GetEnvironmentVariableA("TOLVAR_TEST_CP932", nullptr, 0) == 0) {
+        GTEST_SKIP() << "runs as its own test entry under code page 932 (settings_tests_cp932)";
+    }
     ASSERT_EQ(GetACP(), 932u);
     const std::wstring hiragana = L"\u3042\u3044";  // 82 A0 82 A2 in Shift-JIS
     EXPECT_EQ(Query(REG_MULTI_SZ, "\x82\xa0\x82\xa2\0b\0\0"s),
