@@ -118,12 +118,25 @@ bool PutInPlace(const std::string& newFile, const std::string& target, bool targ
     constexpr DWORD kMoveFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
     if (!targetExists) return MoveFileExA(newFile.c_str(), target.c_str(), kMoveFlags) != FALSE;
     const std::string backup = target + kBackupSuffix;
-    DeleteFileA(backup.c_str());  // one that an ended save left
-    if (ReplaceFileA(target.c_str(), newFile.c_str(), backup.c_str(), 0, nullptr, nullptr)) {
+    // Only these two failures leave the old file somewhere other than its place.
+    const auto moved = [](DWORD error) {
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2;
+    };
+    bool replaced =
+        ReplaceFileA(target.c_str(), newFile.c_str(), backup.c_str(), 0, nullptr, nullptr);
+    DWORD error = replaced ? ERROR_SUCCESS : GetLastError();
+    // A backup left by a save that ended half-way may stand in the way: it goes, and the
+    // replacement is tried once more.
+    if (!replaced && !moved(error) && DeleteFileA(backup.c_str())) {
+        replaced =
+            ReplaceFileA(target.c_str(), newFile.c_str(), backup.c_str(), 0, nullptr, nullptr);
+        error = replaced ? ERROR_SUCCESS : GetLastError();
+    }
+    if (replaced) {
         DeleteFileA(backup.c_str());
         return true;
     }
-    switch (GetLastError()) {
+    switch (error) {
         case ERROR_FILE_NOT_FOUND:  // the old file went in the meantime
             return MoveFileExA(newFile.c_str(), target.c_str(), kMoveFlags) != FALSE;
         case ERROR_UNABLE_TO_MOVE_REPLACEMENT_2:  // the old file waits under the backup name
