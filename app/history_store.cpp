@@ -79,8 +79,7 @@ std::wstring DecodeProfileFile(std::string_view bytes) {
 // The file for a text: ANSI while every character fits the code page, so that nothing changes
 // for files that work today; otherwise UTF-16 LE after the mark, which keeps every path exact.
 std::string EncodeProfileFile(const std::wstring& text) {
-    std::string ansi = ToAnsi(text);
-    if (FromAnsi(ansi) == text) return ansi;
+    if (auto ansi = ToAnsiExactly(text)) return std::move(*ansi);
     std::string utf16(kUtf16Mark);
     utf16.append(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
     return utf16;
@@ -184,8 +183,11 @@ bool SaveHistory(const std::wstring& historyFile, const HistoryList& history,
         entries.push_back({entry.SubItem1, entry.Text});
     }
     const std::vector<SavedSection> sections = AsProfileStoresThem(entries);
-    if (const auto bytes = ReadWholeFile(historyFile);
-        bytes && ProfileTextHolds(DecodeProfileFile(*bytes), sections, kHistoryTitleKey)) {
+    const std::string bytes = EncodeProfileFile(ProfileText(sections, kHistoryTitleKey));
+    // The file as the last save left it is the common case, and the quickest to recognise.
+    if (const auto old = ReadWholeFile(historyFile);
+        old &&
+        (*old == bytes || ProfileTextHolds(DecodeProfileFile(*old), sections, kHistoryTitleKey))) {
         return true;
     }
     const auto stop = [&seam](SaveStep step) { return seam && !seam(step); };
@@ -198,7 +200,6 @@ bool SaveHistory(const std::wstring& historyFile, const HistoryList& history,
         return false;
     }
 
-    const std::string bytes = EncodeProfileFile(ProfileText(sections, kHistoryTitleKey));
     const std::string newFile = target + kNewFileSuffix;
     UniqueFile file(CreateFileA(newFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -27,7 +27,9 @@
 #include <utility>
 #include <vector>
 
+#include "ansi.h"
 #include "resource.h"
+#include "whole_file.h"
 #include "win32_handles.h"
 
 namespace {
@@ -202,21 +204,6 @@ struct BytesSave {
 };
 std::optional<BytesSave> g_bytesSave;
 
-std::optional<std::string> ReadBytes(const std::string& path) {
-    const UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER size{};
-    if (!file || !GetFileSizeEx(file.get(), &size)) return std::nullopt;
-    std::string bytes(static_cast<std::size_t>(size.QuadPart), '\0');
-    DWORD got = 0;
-    if (!bytes.empty() &&
-        (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr) ||
-         got != bytes.size())) {
-        return std::nullopt;
-    }
-    return bytes;
-}
-
 void SaveBytes(const BytesSave& save) {
     const std::string newFile = save.file + kNewFileSuffix;
     {
@@ -244,7 +231,8 @@ std::optional<BytesSave> BytesSaveArguments(int argc, char** argv, bool& failed)
         if (arg.starts_with(kSaveToFlag)) target = arg.substr(kSaveToFlag.size());
     }
     if (!source && !target) return std::nullopt;
-    std::optional<std::string> bytes = source && target ? ReadBytes(*source) : std::nullopt;
+    std::optional<std::string> bytes =
+        source && target ? tolvar::ReadWholeFile(tolvar::FromAnsi(*source)) : std::nullopt;
     if (!bytes) {
         failed = true;
         return std::nullopt;

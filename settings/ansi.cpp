@@ -23,6 +23,19 @@ std::string ToAnsi(std::wstring_view text) {
     return out;
 }
 
+std::optional<std::string> ToAnsiExactly(std::wstring_view text) {
+    if (text.empty()) return std::string();
+    const int n = CheckedLength(text.size());
+    BOOL inexact = FALSE;
+    const int bytes = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), n, nullptr, 0,
+                                          nullptr, &inexact);
+    if (inexact || bytes == 0) return std::nullopt;
+    std::string out(static_cast<size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(), n, out.data(), bytes, nullptr,
+                        nullptr);
+    return out;
+}
+
 std::wstring FromAnsi(std::string_view bytes) {
     if (bytes.empty()) return {};
     const int n = CheckedLength(bytes.size());

@@ -12,6 +12,9 @@ namespace tolvar {
 // Embedded code-0 characters are converted like any other.
 std::string ToAnsi(std::wstring_view text);
 std::wstring FromAnsi(std::string_view bytes);
+// Nothing when a character has no exact form in the code page (no default character and no
+// best-fit stand-in).
+std::optional<std::string> ToAnsiExactly(std::wstring_view text);
 
 // A string argument on its way to an ...A call: an absent string becomes a null pointer,
 // an empty one a pointer to empty text.
