@@ -1,16 +1,10 @@
 #include "dpi.h"
 
+#include "system_function.h"
+
 namespace tolvar {
 
 namespace {
-
-// Functions of newer systems, looked up at run time so the program still starts on Windows 7.
-template <class F>
-F User32Function(const char* name) {
-    static const HMODULE user32 = GetModuleHandleA("user32.dll");
-    return user32 ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(user32, name)))
-                  : nullptr;
-}
 
 int ScreenDpi() {
     HDC dc = GetDC(nullptr);

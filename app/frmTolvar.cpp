@@ -15,6 +15,7 @@
 #include "module_path.h"
 #include "null_cut.h"
 #include "resource.h"
+#include "system_function.h"
 
 namespace tolvar {
 
@@ -76,15 +77,6 @@ int TextHeight(HWND hwnd, HFONT font) {
         ReleaseDC(hwnd, dc);
     }
     return height;
-}
-
-// A function of a system DLL, looked up at run time: it is missing on older systems, or kept out
-// of the start-up's imports.
-template <typename Function>
-Function SystemFunction(HMODULE module, const char* name) {
-    return module
-               ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)))
-               : nullptr;
 }
 
 std::wstring SystemDirectory() {
@@ -408,8 +400,7 @@ void frmTolvar::OnActivate(bool active) {
 // Tolvar usually runs with higher rights than the shell, whose drops the system then filters out.
 void frmTolvar::AllowDropsFromLowerRights() {
     using Allow = BOOL(WINAPI*)(HWND, UINT, DWORD, PCHANGEFILTERSTRUCT);
-    const auto allow =
-        SystemFunction<Allow>(GetModuleHandleA("user32.dll"), "ChangeWindowMessageFilterEx");
+    const auto allow = User32Function<Allow>("ChangeWindowMessageFilterEx");
     if (!allow) return;
     for (const UINT message : kDropMessages) allow(m_hwnd, message, MSGFLT_ALLOW, nullptr);
 }

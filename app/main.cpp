@@ -2,6 +2,7 @@
 #include <commctrl.h>
 
 #include "frmTolvar.h"
+#include "system_function.h"
 
 namespace {
 
@@ -9,10 +10,8 @@ namespace {
 // in the application's or the current directory must never be picked up.
 void RestrictDllSearch() {
     using Fn = BOOL(WINAPI*)(DWORD);
-    const HMODULE kernel32 = GetModuleHandleA("kernel32.dll");
-    const auto setDefault = kernel32 ? reinterpret_cast<Fn>(reinterpret_cast<void*>(
-                                           GetProcAddress(kernel32, "SetDefaultDllDirectories")))
-                                     : nullptr;
+    const auto setDefault =
+        tolvar::SystemFunction<Fn>(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories");
     if (!setDefault || !setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) SetDllDirectoryA("");
 }
 
