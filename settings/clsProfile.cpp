@@ -33,11 +33,18 @@ const wchar_t* Arg(const clsProfile::OptText& text) {
     return text ? text->c_str() : nullptr;
 }
 
+// No ANSI code page takes more than three bytes for one UTF-16 unit.
+constexpr std::size_t kMaxAnsiBytesPerChar = 3;
+
 // A text whose ANSI form is longer than kMaxTextBytes cannot name anything in a profile file;
-// such a call fails here without reaching the system.
+// such a call fails here without reaching the system. Only a text that could be that long is
+// converted to find out: every read of the load passes here.
 bool Fits(std::initializer_list<std::optional<std::wstring_view>> args) {
     for (const auto& arg : args) {
-        if (arg && ToAnsi(*arg).size() > clsProfile::kMaxTextBytes) return false;
+        if (arg && arg->size() > clsProfile::kMaxTextBytes / kMaxAnsiBytesPerChar &&
+            ToAnsi(*arg).size() > clsProfile::kMaxTextBytes) {
+            return false;
+        }
     }
     return true;
 }
