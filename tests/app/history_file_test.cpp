@@ -239,6 +239,16 @@ std::vector<std::pair<std::wstring, std::wstring>> Loaded(const fs::path& ini) {
     return entries;
 }
 
+// The same list written section by section through the profile functions, as the reference.
+void WriteWithTheProfileFunctions(const std::vector<std::pair<std::wstring, std::wstring>>& entries,
+                                  const fs::path& ini) {
+    for (const auto& [path, title] : entries) {
+        WritePrivateProfileStringA(ToAnsi(path).c_str(), "FileName", ToAnsi(title).c_str(),
+                                   ini.string().c_str());
+    }
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, ini.string().c_str());
+}
+
 TEST(HistoryStore, SavesTheBytesTheProfileFunctionsWriteAndLoadsThemBack) {
     TempDir dir;
     const std::vector<std::pair<std::wstring, std::wstring>> awkward{
@@ -251,11 +261,7 @@ TEST(HistoryStore, SavesTheBytesTheProfileFunctionsWriteAndLoadsThemBack) {
     };
     const fs::path ours = dir.path() / "ours.ini", theirs = dir.path() / "theirs.ini";
     ASSERT_TRUE(SaveHistory(ours.wstring(), ListOf(awkward)));
-    for (const auto& [path, title] : awkward) {
-        WritePrivateProfileStringA(ToAnsi(path).c_str(), "FileName", ToAnsi(title).c_str(),
-                                   theirs.string().c_str());
-    }
-    WritePrivateProfileStringA(nullptr, nullptr, nullptr, theirs.string().c_str());
+    WriteWithTheProfileFunctions(awkward, theirs);
     EXPECT_EQ(ReadFile(ours), ReadFile(theirs));
     EXPECT_EQ(Loaded(ours), awkward);
 
@@ -265,11 +271,7 @@ TEST(HistoryStore, SavesTheBytesTheProfileFunctionsWriteAndLoadsThemBack) {
     const std::vector<std::pair<std::wstring, std::wstring>> blanks{
         {L" C:\\lead.dll\t", L"  lead.dll"}, {L"C:\\LEAD.dll ", L" second"}, {L"  ", L"none"}};
     ASSERT_TRUE(SaveHistory(ours.wstring(), ListOf(blanks)));
-    for (const auto& [path, title] : blanks) {
-        WritePrivateProfileStringA(ToAnsi(path).c_str(), "FileName", ToAnsi(title).c_str(),
-                                   theirs.string().c_str());
-    }
-    WritePrivateProfileStringA(nullptr, nullptr, nullptr, theirs.string().c_str());
+    WriteWithTheProfileFunctions(blanks, theirs);
     EXPECT_EQ(Loaded(ours), Loaded(theirs));
     EXPECT_EQ(Loaded(ours),
               (std::vector<std::pair<std::wstring, std::wstring>>{{L"C:\\lead.dll", L"second"}}));
