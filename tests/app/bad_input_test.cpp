@@ -24,9 +24,7 @@ class BadInputTest : public WindowTest {
         DWORD_PTR ignored = 0;
         EXPECT_TRUE(SendMessageTimeoutA(m_hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored));
         const auto first = Keys(Form().History());
-        SendMessageA(m_hwnd, WM_CLOSE, 0, 0);
-        PumpMessages();
-        EXPECT_FALSE(IsWindow(m_hwnd));
+        Close();
         Open();
         EXPECT_EQ(Keys(Form().History()), first);
         DestroyWindow(m_hwnd);
@@ -168,8 +166,7 @@ TEST_F(BadInputTest, StrangeTargetsAreStartedAsTypedAndKeptOncePerPath) {
     char text[300] = {};
     ListView_GetItemText(Ctl(kHistoryList), 0, 1, text, sizeof text);
     EXPECT_EQ(strlen(text), sizeof text - 1);
-    SendMessageA(m_hwnd, WM_CLOSE, 0, 0);
-    PumpMessages();
+    Close();
     Open();
 }
 

@@ -84,14 +84,10 @@ TEST_F(EndToEndTest, PathsOutsideTheAnsiCodePageAreRegisteredAndKeptExactly) {
         servers.push_back(dir / "testcom.dll");
     }
     const fs::path ini = m_dir.path() / "Tolvar.ini";
-    const auto close = [this] {
-        SendMessageA(m_hwnd, WM_CLOSE, 0, 0);
-        PumpMessages();
-    };
     Open(false);
     Type(plain.wstring());
     Press(kRegisterButton);
-    close();
+    Close();
     EXPECT_FALSE(ReadFile(ini).starts_with("\xFF\xFE")) << "ANSI while every entry fits";
 
     Open(false);
@@ -100,7 +96,7 @@ TEST_F(EndToEndTest, PathsOutsideTheAnsiCodePageAreRegisteredAndKeptExactly) {
         Press(kRegisterButton);
         EXPECT_EQ(WaitForFile(server.wstring() + L".log", "register\n"), "register\n");
     }
-    close();
+    Close();
     Open(false);
     EXPECT_EQ(
         Keys(Form().History()),

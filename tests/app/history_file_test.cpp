@@ -30,12 +30,6 @@ class HistoryFileTest : public WindowTest {
   protected:
     fs::path Ini() const { return m_dir.path() / "Tolvar.ini"; }
     std::string Dir() const { return m_dir.path().string(); }
-    // Closes the window as the user would, which saves the history.
-    void Close() {
-        SendMessageA(m_hwnd, WM_CLOSE, 0, 0);
-        PumpMessages();
-        ASSERT_FALSE(IsWindow(m_hwnd));
-    }
 };
 
 TEST_F(HistoryFileTest, RootPlaceholderIsExpandedFromTargetDir) {

@@ -73,6 +73,12 @@ class WindowTest : public ::testing::Test {
         SendMessageW(Ctl(kFileBox), WM_CLEAR, 0, 0);
         for (const wchar_t c : text) SendMessageW(Ctl(kFileBox), WM_CHAR, c, 0);
     }
+    // Closes the window as the user would, which saves the history.
+    void Close() {
+        SendMessageA(m_hwnd, WM_CLOSE, 0, 0);
+        PumpMessages();
+        EXPECT_FALSE(IsWindow(m_hwnd));
+    }
     void Press(Control button) {
         SendMessageA(m_hwnd, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(Ctl(button)), BN_CLICKED),
                      reinterpret_cast<LPARAM>(Ctl(button)));
