@@ -2,7 +2,6 @@
 
 #include "whole_file.h"
 
-#include "ansi.h"
 #include "win32_handles.h"
 
 namespace tolvar {
@@ -12,7 +11,7 @@ constexpr LONGLONG kLargestFile = 64 * 1024 * 1024;
 }  // namespace
 
 std::optional<std::string> ReadWholeFile(const std::wstring& path) {
-    const UniqueFile file(CreateFileA(ToAnsi(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+    const UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return std::nullopt;
     LARGE_INTEGER size{};

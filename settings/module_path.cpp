@@ -2,17 +2,17 @@
 
 #include "module_path.h"
 
-#include "ansi.h"
-
 namespace tolvar {
 
+// Wide: a folder named outside the ANSI code page (C:\Users\Иван\Tools) comes back exactly, not
+// as question marks or a best-fit look-alike of another folder.
 std::wstring ExecutablePath() {
-    std::string path(MAX_PATH, '\0');
+    std::wstring path(MAX_PATH, L'\0');
     for (;;) {
-        const DWORD n = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
         if (n < path.size()) {
             path.resize(n);
-            return FromAnsi(path);
+            return path;
         }
         path.resize(path.size() * 2);
     }

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -53,12 +54,47 @@ class Profile : public testing::Test {
     clsProfile m_profile;
 };
 
-TEST(ProfileDefault, NamedAfterTheExecutable) {
-    char exe[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    std::string expected = exe;
-    expected.replace(expected.rfind('.'), std::string::npos, ".ini");
-    EXPECT_EQ(clsProfile().FileName(), FromAnsi(expected));
+// This program copied under another name into a folder the ANSI code page cannot name: run there,
+// its default profile file is the one beside it, named after it.
+constexpr wchar_t kWriteDefaultProfile[] = L"TOLVAR_TEST_WRITE_DEFAULT_PROFILE";
+
+TEST(ProfileDefault, BesideTheExecutableAndNamedAfterIt) {
+    if (GetEnvironmentVariableW(kWriteDefaultProfile, nullptr, 0) != 0) {
+        EXPECT_TRUE(clsProfile().WriteString(L"S", L"K", L"v"));
+        return;
+    }
+    std::wstring self(MAX_PATH, L'\0');
+    self.resize(GetModuleFileNameW(nullptr, self.data(), MAX_PATH));
+    const std::wstring dir = TempDir() + L"tolvar-" + std::to_wstring(GetCurrentProcessId()) +
+                             L"-\x0418\x0432\x0430\x043D \x5DE5\x5177";
+    if (!CreateDirectoryW(dir.c_str(), nullptr)) {
+        GTEST_SKIP() << "this Wine cannot make a folder named outside the ANSI code page; run "
+                        "under a UTF-8 locale (LC_ALL=C.UTF-8)";
+    }
+    const std::wstring copy = dir + L"\\\x043F\x0440\x043E\x0444\x0438\x043B\x044C.exe";
+    const std::wstring expected = dir + L"\\\x043F\x0440\x043E\x0444\x0438\x043B\x044C.ini";
+    ASSERT_TRUE(CopyFileW(self.c_str(), copy.c_str(), TRUE));
+    std::wstring line = L"\"" + copy + L"\" --gtest_filter=ProfileDefault.*";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child{};
+    SetEnvironmentVariableW(kWriteDefaultProfile, L"1");
+    const BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                        nullptr, &startup, &child);
+    SetEnvironmentVariableW(kWriteDefaultProfile, nullptr);
+    ASSERT_TRUE(started);
+    WaitForSingleObject(child.hProcess, 60000);
+    DWORD code = 1;
+    GetExitCodeProcess(child.hProcess, &code);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    EXPECT_EQ(code, 0u);
+    std::ifstream written(std::filesystem::path(expected), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}), "[S]\r\nK=v\r\n");
+    written.close();
+    DeleteFileW(expected.c_str());
+    DeleteFileW(copy.c_str());
+    RemoveDirectoryW(dir.c_str());
 }
 
 TEST_F(Profile, MissingKeysGiveTheDefaultButEmptyValuesDoNot) {
