@@ -48,21 +48,44 @@ bool LastNameCut(const std::vector<std::wstring>& names) {
     return chars >= clsProfile::kTextBufferChars - 3;
 }
 
+bool FileExists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The new file is written beside the old one, so that it can take its place in one step; the old
+// one passes through the backup name on its way out.
+constexpr wchar_t kNewFileSuffix[] = L".new";
+constexpr wchar_t kBackupSuffix[] = L".old";
+
+// The file functions take a longer name only in the \\?\ form. A history file whose name just fits
+// must not fail to save because its suffixed names do not.
+constexpr std::wstring_view kLongPrefix = L"\\\\?\\";
+constexpr std::wstring_view kLongUncPrefix = L"\\\\?\\UNC\\";
+constexpr std::wstring_view kUncPrefix = L"\\\\";
+
+std::wstring FileApiName(const std::wstring& path) {
+    if (path.size() < MAX_PATH || path.starts_with(kLongPrefix)) return path;
+    std::wstring full(path.size() + MAX_PATH, L'\0');
+    DWORD n = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (n >= full.size()) {
+        full.assign(n, L'\0');
+        n = GetFullPathNameW(path.c_str(), n, full.data(), nullptr);
+    }
+    if (n == 0 || n >= full.size()) return path;
+    full.resize(n);
+    if (full.starts_with(kUncPrefix)) return std::wstring(kLongUncPrefix) + full.substr(2);
+    return std::wstring(kLongPrefix) + full;
+}
+
 // True only when the file certainly does not exist. A name without a drive or server is left to
 // the profile functions, which look for it elsewhere (in the Windows directory).
 bool CertainlyAbsent(const std::wstring& path) {
     const bool fullPath =
-        (path.size() >= 3 && path[1] == L':' && path[2] == L'\\') || path.starts_with(L"\\\\");
-    if (!fullPath || GetFileAttributesA(ToAnsi(path).c_str()) != INVALID_FILE_ATTRIBUTES) {
-        return false;
-    }
+        (path.size() >= 3 && path[1] == L':' && path[2] == L'\\') || path.starts_with(kUncPrefix);
+    if (!fullPath || GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
     const DWORD error = GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
-
-// The new file is written beside the old one, so that it can take its place in one step.
-constexpr char kNewFileSuffix[] = ".new";
-constexpr char kBackupSuffix[] = ".old";
 
 // The profile functions read and keep a file in UTF-16 LE when it begins with this mark.
 constexpr std::string_view kUtf16Mark = "\xFF\xFE";
@@ -92,54 +115,87 @@ bool WriteAll(HANDLE file, std::string_view bytes) {
             written == bytes.size());
 }
 
-// Deletes the new file when the save goes no further, unless told the file is in place (or that
-// the process is to be taken as ended).
+// A folder may refuse new files while the file in it may still be written (write access granted
+// on the file alone): the list is then written over the file itself, as the profile functions
+// would write it, rather than lost.
+bool WriteInPlace(const std::wstring& target, std::string_view bytes) {
+    const UniqueFile file(CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    return file && WriteAll(file.get(), bytes) && SetEndOfFile(file.get()) &&
+           FlushFileBuffers(file.get());
+}
+
+// Deletes the new file when the save goes no further, unless told the process is to be taken as
+// ended. While no whole history file stands in its place, the new file is all there is of the
+// list, and it stays.
 class NewFileGuard {
   public:
-    explicit NewFileGuard(const std::string& path) : m_path(path) {}
+    NewFileGuard(const std::wstring& newFile, const std::wstring& target)
+        : m_newFile(newFile), m_target(target) {}
     ~NewFileGuard() {
-        if (m_armed) DeleteFileA(m_path.c_str());
+        if (m_armed && FileExists(m_target)) DeleteFileW(m_newFile.c_str());
     }
     NewFileGuard(const NewFileGuard&) = delete;
     NewFileGuard& operator=(const NewFileGuard&) = delete;
     void Dismiss() { m_armed = false; }
 
   private:
-    const std::string& m_path;
+    const std::wstring& m_newFile;
+    const std::wstring& m_target;
     bool m_armed = true;
 };
+
+constexpr DWORD kMoveFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+
+bool Move(const std::wstring& from, const std::wstring& to) {
+    return MoveFileExW(from.c_str(), to.c_str(), kMoveFlags) != FALSE;
+}
+
+bool Replace(const std::wstring& target, const std::wstring& newFile, const std::wstring& backup) {
+    return ReplaceFileW(target.c_str(), newFile.c_str(), backup.c_str(), 0, nullptr, nullptr) !=
+           FALSE;
+}
 
 // Puts the new file in place of the old one, keeping the old one's attributes and security.
 // The old file passes through a backup name of our own: without one, Wine's ReplaceFile leaves a
 // temporary file of its own behind when the old file is locked, and loses the old file when the
-// new one cannot move in.
-bool PutInPlace(const std::string& newFile, const std::string& target, bool targetExists) {
-    constexpr DWORD kMoveFlags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
-    if (!targetExists) return MoveFileExA(newFile.c_str(), target.c_str(), kMoveFlags) != FALSE;
-    const std::string backup = target + kBackupSuffix;
+// new one cannot move in. A backup that a save ended half-way left behind goes once the new file
+// is in place.
+bool PutInPlace(const std::wstring& newFile, const std::wstring& target, const std::wstring& backup,
+                bool targetExists) {
+    if (!targetExists) {
+        if (!Move(newFile, target)) return false;
+        DeleteFileW(backup.c_str());
+        return true;
+    }
     // Only these two failures leave the old file somewhere other than its place.
     const auto moved = [](DWORD error) {
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2;
     };
-    bool replaced =
-        ReplaceFileA(target.c_str(), newFile.c_str(), backup.c_str(), 0, nullptr, nullptr);
+    bool replaced = Replace(target, newFile, backup);
     DWORD error = replaced ? ERROR_SUCCESS : GetLastError();
     // A backup left by a save that ended half-way may stand in the way: it goes, and the
-    // replacement is tried once more.
-    if (!replaced && !moved(error) && DeleteFileA(backup.c_str())) {
-        replaced =
-            ReplaceFileA(target.c_str(), newFile.c_str(), backup.c_str(), 0, nullptr, nullptr);
+    // replacement is tried once more. The old file is whole in its place meanwhile.
+    if (!replaced && !moved(error) && DeleteFileW(backup.c_str())) {
+        replaced = Replace(target, newFile, backup);
         error = replaced ? ERROR_SUCCESS : GetLastError();
     }
     if (replaced) {
-        DeleteFileA(backup.c_str());
+        DeleteFileW(backup.c_str());
         return true;
     }
     switch (error) {
         case ERROR_FILE_NOT_FOUND:  // the old file went in the meantime
-            return MoveFileExA(newFile.c_str(), target.c_str(), kMoveFlags) != FALSE;
-        case ERROR_UNABLE_TO_MOVE_REPLACEMENT_2:  // the old file waits under the backup name
-            MoveFileExA(backup.c_str(), target.c_str(), kMoveFlags);
+            return Move(newFile, target);
+        case ERROR_UNABLE_TO_MOVE_REPLACEMENT_2:
+            // The old file waits under the backup name: the new one is tried once more, else the
+            // old one goes back. Should both fail, each stays where it is, and the next start
+            // reads the backup.
+            if (Move(newFile, target)) {
+                DeleteFileW(backup.c_str());
+                return true;
+            }
+            Move(backup, target);
             return false;
         default:  // both files are as they were
             return false;
@@ -160,9 +216,15 @@ void LoadHistory(const std::wstring& historyFile, const SdkRootSource& sdkRoot,
     const std::wstring root = ReadSdkRoot(sdkRoot, key);
     // The first start has no file yet; reading one anyway costs a 200,000-character buffer and
     // the system's search, about 1 ms of a start-up of 220 ms under Wine.
-    if (CertainlyAbsent(historyFile)) return;
+    std::wstring file = historyFile;
+    if (CertainlyAbsent(file)) {
+        // A save that ended between the two renames of its replacement left the list only under
+        // the backup name; the next save puts it back in its place.
+        file = FileApiName(historyFile + kBackupSuffix);
+        if (CertainlyAbsent(file)) return;
+    }
     clsProfile profile;
-    profile.FileName(historyFile);
+    profile.FileName(file);
     std::vector<std::wstring> names = SectionNames(profile);
     if (!names.empty() && LastNameCut(names)) names.pop_back();
     for (const std::wstring& name : names) {
@@ -193,18 +255,19 @@ bool SaveHistory(const std::wstring& historyFile, const HistoryList& history,
     const auto stop = [&seam](SaveStep step) { return seam && !seam(step); };
 
     // A read-only file is one the profile functions would not write either: the save is lost.
-    const std::string target = ToAnsi(historyFile);
-    const DWORD attributes = GetFileAttributesA(target.c_str());
+    const std::wstring target = FileApiName(historyFile);
+    const DWORD attributes = GetFileAttributesW(target.c_str());
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
     if (exists && (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))) {
         return false;
     }
 
-    const std::string newFile = target + kNewFileSuffix;
-    UniqueFile file(CreateFileA(newFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    const std::wstring newFile = FileApiName(historyFile + kNewFileSuffix);
+    const std::wstring backup = FileApiName(historyFile + kBackupSuffix);
+    UniqueFile file(CreateFileW(newFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    NewFileGuard guard(newFile);
+    if (!file) return exists && WriteInPlace(target, bytes);
+    NewFileGuard guard(newFile, target);
     const std::string_view all(bytes);
     if (!WriteAll(file.get(), all.substr(0, all.size() / 2))) return false;
     if (stop(SaveStep::PartWritten)) {
@@ -219,7 +282,7 @@ bool SaveHistory(const std::wstring& historyFile, const HistoryList& history,
         guard.Dismiss();
         return false;
     }
-    if (!PutInPlace(newFile, target, exists)) return false;
+    if (!PutInPlace(newFile, target, backup, exists)) return false;
     guard.Dismiss();
     stop(SaveStep::Replaced);
     return true;
