@@ -7,7 +7,6 @@
 #include <utility>
 #include <vector>
 
-#include "ansi.h"
 #include "multi_sz.h"
 #include "null_cut.h"
 
@@ -15,21 +14,19 @@ namespace tolvar {
 
 namespace {
 
-constexpr char kKeyClass[] = "0";
+constexpr wchar_t kKeyClass[] = L"0";
 // Name and class buffers: 256 characters, of which the system may use 255 with the zero.
 constexpr size_t kNameBufferChars = 256;
 constexpr DWORD kNameCapacity = kNameBufferChars - 1;
 constexpr LONG kQueryFailed = -1;
 
-std::wstring CutText(const std::string& bytes) {
-    return FromAnsi(CutAtNull(std::string_view(bytes)));
+// Absent reaches the system as a null pointer, empty as a pointer to empty text.
+const wchar_t* Arg(const clsRegKey::OptText& text) {
+    return text ? text->c_str() : nullptr;
 }
 
-// The round trip that a text passed by reference to an ...A call makes.
-std::string ToAnsiWritingBack(std::wstring& text) {
-    std::string ansi = ToAnsi(text);
-    text = FromAnsi(ansi);
-    return ansi;
+std::wstring CutText(const std::wstring& units) {
+    return std::wstring(CutAtNull(std::wstring_view(units)));
 }
 
 // Through the wide function: the size that the ANSI one reports can fall short of the bytes it
@@ -48,27 +45,27 @@ std::wstring Expand(const std::wstring& source) {
 
 // Reads the key's count of sub-keys or of values; the class text and time are asked for too.
 LONG QueryCount(HKEY hKey, bool subKeys, DWORD& count) {
-    std::string keyClass(kNameBufferChars, '\0');
+    std::wstring keyClass(kNameBufferChars, L'\0');
     DWORD classCapacity = kNameCapacity;
     FILETIME lastWrite{};
     count = 0;
-    return RegQueryInfoKeyA(hKey, keyClass.data(), &classCapacity, nullptr,
+    return RegQueryInfoKeyW(hKey, keyClass.data(), &classCapacity, nullptr,
                             subKeys ? &count : nullptr, nullptr, nullptr,
                             subKeys ? nullptr : &count, nullptr, nullptr, nullptr, &lastWrite);
 }
 
 // Reads name i of the key's sub-keys or values into a fresh buffer.
-LONG EnumName(HKEY hKey, bool subKeys, DWORD index, std::string& keyClass, std::wstring& name) {
-    std::string buffer(kNameBufferChars, '\0');
+LONG EnumName(HKEY hKey, bool subKeys, DWORD index, std::wstring& keyClass, std::wstring& name) {
+    std::wstring buffer(kNameBufferChars, L'\0');
     DWORD capacity = kNameCapacity;
     LONG rc;
     if (subKeys) {
         DWORD classCapacity = kNameCapacity;
         FILETIME lastWrite{};
-        rc = RegEnumKeyExA(hKey, index, buffer.data(), &capacity, nullptr, keyClass.data(),
+        rc = RegEnumKeyExW(hKey, index, buffer.data(), &capacity, nullptr, keyClass.data(),
                            &classCapacity, &lastWrite);
     } else {
-        rc = RegEnumValueA(hKey, index, buffer.data(), &capacity, nullptr, nullptr, nullptr,
+        rc = RegEnumValueW(hKey, index, buffer.data(), &capacity, nullptr, nullptr, nullptr,
                            nullptr);
     }
     if (rc == ERROR_SUCCESS) name = CutText(buffer);
@@ -80,9 +77,9 @@ LONG EnumNames(HKEY hKey, bool subKeys, TaggedValue& names) {
     LONG rc = QueryCount(hKey, subKeys, count);
     if (rc != ERROR_SUCCESS) return rc;
     std::vector<std::wstring> list(count);
-    std::string keyClass(kNameBufferChars, '\0');
+    std::wstring keyClass(kNameBufferChars, L'\0');
     for (DWORD i = 0; i < count; ++i) {
-        std::fill(keyClass.begin(), keyClass.end(), '\0');
+        std::fill(keyClass.begin(), keyClass.end(), L'\0');
         rc = EnumName(hKey, subKeys, i, keyClass, list[i]);
         if (rc != ERROR_SUCCESS) break;
     }
@@ -109,7 +106,7 @@ clsRegKey& clsRegKey::operator=(clsRegKey&& other) noexcept {
 LONG clsRegKey::SetValue(TaggedValue vntValue, OptText lpszValueName) {
     DWORD type = REG_SZ;
     std::int32_t number = 0;
-    std::string bytes;
+    std::wstring text;
     const void* data = nullptr;
     size_t size = 0;
     switch (vntValue.Kind()) {
@@ -134,35 +131,36 @@ LONG clsRegKey::SetValue(TaggedValue vntValue, OptText lpszValueName) {
         }
         default:
             // Terminated, as readers that trust the count expect; the empty text is the single
-            // terminating zero.
-            bytes = ToAnsi(vntValue.ToText());
-            bytes.push_back('\0');
-            data = bytes.data();
-            size = bytes.size();
+            // terminating zero. Wide, so that every character is kept.
+            text = vntValue.ToText();
+            data = text.c_str();
+            size = (text.size() + 1) * sizeof(wchar_t);
             break;
     }
-    return RegSetValueExA(m_hKey, AnsiArg(lpszValueName).get(), 0, type,
-                          static_cast<const BYTE*>(data), static_cast<DWORD>(size));
+    return RegSetValueExW(m_hKey, Arg(lpszValueName), 0, type, static_cast<const BYTE*>(data),
+                          static_cast<DWORD>(size));
 }
 
 LONG clsRegKey::QueryValue(TaggedValue& vntValue, OptText lpszValueName) const {
-    const AnsiArg name(lpszValueName);
+    const wchar_t* name = Arg(lpszValueName);
     DWORD type = 0;
     DWORD size = 0;
-    if (RegQueryValueExA(m_hKey, name.get(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+    if (RegQueryValueExW(m_hKey, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
         return kQueryFailed;
     auto read = [&](void* buffer, DWORD capacity) {
         size = capacity;
-        return RegQueryValueExA(m_hKey, name.get(), nullptr, &type, static_cast<BYTE*>(buffer),
-                                &size);
+        return RegQueryValueExW(m_hKey, name, nullptr, &type, static_cast<BYTE*>(buffer), &size);
     };
+    // Texts are read wide, so that a directory named outside the ANSI code page stays exact.
+    // A size of an odd number of bytes leaves its last byte out.
+    const auto units = [&size] { return std::wstring(size / sizeof(wchar_t), L'\0'); };
     // The first read's type decides; the second read overwrites `type`.
     const DWORD firstType = type;
     switch (firstType) {
         case REG_SZ:
         case REG_EXPAND_SZ: {
-            std::string buffer(size, '\0');
-            const LONG rc = read(buffer.data(), size);
+            std::wstring buffer = units();
+            const LONG rc = read(buffer.data(), DWORD(buffer.size() * sizeof(wchar_t)));
             const std::wstring text = CutText(buffer);
             vntValue = firstType == REG_EXPAND_SZ ? Expand(text) : text;
             return rc;
@@ -182,13 +180,14 @@ LONG clsRegKey::QueryValue(TaggedValue& vntValue, OptText lpszValueName) const {
             return rc;
         }
         case REG_MULTI_SZ: {
-            if (size < 1) return kQueryFailed;
-            std::string buffer(size, '\0');
-            const LONG rc = read(buffer.data(), size);
+            std::wstring buffer = units();
+            if (buffer.empty()) return kQueryFailed;
+            const LONG rc = read(buffer.data(), DWORD(buffer.size() * sizeof(wchar_t)));
             if (rc != ERROR_SUCCESS) return rc;
-            // Each text decoded as a whole, so double-byte characters survive.
             std::vector<std::wstring> texts;
-            for (std::string_view bytes : SplitMultiSz(buffer)) texts.push_back(FromAnsi(bytes));
+            for (std::wstring_view text : SplitMultiSz(std::wstring_view(buffer))) {
+                texts.emplace_back(text);
+            }
             vntValue = std::move(texts);
             return rc;
         }
@@ -199,7 +198,7 @@ LONG clsRegKey::QueryValue(TaggedValue& vntValue, OptText lpszValueName) const {
 
 LONG clsRegKey::OpenReg(HKEY hKeyParent, OptText lpszKeyName, REGSAM samDesired) {
     HKEY hKey = nullptr;
-    const LONG rc = RegOpenKeyExA(hKeyParent, AnsiArg(lpszKeyName).get(), 0, samDesired, &hKey);
+    const LONG rc = RegOpenKeyExW(hKeyParent, Arg(lpszKeyName), 0, samDesired, &hKey);
     if (rc != ERROR_SUCCESS) return rc;
     const LONG closed = CloseReg();
     m_hKey = hKey;
@@ -213,12 +212,12 @@ LONG clsRegKey::CloseReg() {
 
 LONG clsRegKey::CreateKey(HKEY hKeyParent, OptText lpszKeyName, DWORD dwOptions, REGSAM samDesired,
                           DWORD* lpdwDisposition) {
-    std::string keyClass(kKeyClass);
+    std::wstring keyClass(kKeyClass);
     SECURITY_ATTRIBUTES security{};  // all zero: the default security
     HKEY hKey = nullptr;
     DWORD disposition = 0;
-    const LONG rc = RegCreateKeyExA(hKeyParent, AnsiArg(lpszKeyName).get(), 0, keyClass.data(),
-                                    dwOptions, samDesired, &security, &hKey, &disposition);
+    const LONG rc = RegCreateKeyExW(hKeyParent, Arg(lpszKeyName), 0, keyClass.data(), dwOptions,
+                                    samDesired, &security, &hKey, &disposition);
     if (lpdwDisposition != nullptr) *lpdwDisposition = disposition;
     if (rc != ERROR_SUCCESS) return rc;
     const LONG closed = CloseReg();
@@ -231,11 +230,11 @@ HKEY clsRegKey::Detach() {
 }
 
 LONG clsRegKey::DeleteSubKey(std::wstring& lpszSubKey) const {
-    return RegDeleteKeyA(m_hKey, ToAnsiWritingBack(lpszSubKey).c_str());
+    return RegDeleteKeyW(m_hKey, lpszSubKey.c_str());
 }
 
 LONG clsRegKey::DeleteValue(std::wstring& lpszValue) const {
-    return RegDeleteValueA(m_hKey, ToAnsiWritingBack(lpszValue).c_str());
+    return RegDeleteValueW(m_hKey, lpszValue.c_str());
 }
 
 LONG clsRegKey::RecurseDeleteKey(std::wstring& lpszKey) const {
@@ -244,7 +243,7 @@ LONG clsRegKey::RecurseDeleteKey(std::wstring& lpszKey) const {
     if (rc != ERROR_SUCCESS) return rc;
     // Always index 0: every child found is deleted before the next look. Any failure of the
     // enumeration, ERROR_NO_MORE_ITEMS or a name too long for the buffer, ends the children.
-    std::string keyClass(kNameBufferChars, '\0');
+    std::wstring keyClass(kNameBufferChars, L'\0');
     for (;;) {
         std::wstring name;
         if (EnumName(child.get_m_hKey(), true, 0, keyClass, name) != ERROR_SUCCESS) {

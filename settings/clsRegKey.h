@@ -31,8 +31,8 @@ class clsRegKey {
     void put_m_hKey(HKEY hKey) { m_hKey = hKey; }
 
     // Writes REG_DWORD for the numeric kinds and boolean, REG_BINARY for a byte array and
-    // REG_SZ (terminated) for everything else. Throws TaggedValueError, writing nothing, for a
-    // number outside the 32-bit range or a value without a text form.
+    // REG_SZ (UTF-16, terminated) for everything else. Throws TaggedValueError, writing nothing,
+    // for a number outside the 32-bit range or a value without a text form.
     LONG SetValue(TaggedValue vntValue, OptText lpszValueName);
     // Reads REG_SZ, REG_EXPAND_SZ (expanded), REG_BINARY, REG_DWORD and REG_MULTI_SZ. Returns -1,
     // leaving vntValue untouched, when the value is missing or of another type, or an empty
@@ -50,7 +50,8 @@ class clsRegKey {
     HKEY Detach();
     // Takes a key in; the one held before is not closed.
     void Attach(HKEY hKey) { m_hKey = hKey; }
-    // The names come back as the ANSI conversion left them.
+    // The names are passed by reference and come back unchanged: the wide functions take every
+    // character as it is.
     LONG DeleteSubKey(std::wstring& lpszSubKey) const;
     LONG DeleteValue(std::wstring& lpszValue) const;
     // Deletes the child key and its whole subtree, depth first; stops at the first failure,

@@ -2,22 +2,35 @@
 
 namespace tolvar {
 
-std::vector<std::string_view> SplitMultiSz(std::string_view bytes) {
-    std::vector<std::string_view> texts;
-    if (bytes.empty()) return texts;
-    const size_t end = bytes.size() - 1;  // index of the final terminator
+namespace {
+
+template <class Char>
+std::vector<std::basic_string_view<Char>> Split(std::basic_string_view<Char> units) {
+    std::vector<std::basic_string_view<Char>> texts;
+    if (units.empty()) return texts;
+    const size_t end = units.size() - 1;  // index of the final terminator
     size_t start = 0;
     for (size_t i = 0; i < end; ++i) {
-        if (bytes[i] == '\0' && i + 1 < end) {
-            texts.push_back(bytes.substr(start, i - start));
+        if (units[i] == Char{0} && i + 1 < end) {
+            texts.push_back(units.substr(start, i - start));
             start = i + 1;
         }
     }
-    // The last text runs up to the final terminator, less a zero byte just before it.
+    // The last text runs up to the final terminator, less a zero just before it.
     size_t stop = end;
-    if (stop > start && bytes[stop - 1] == '\0') --stop;
-    texts.push_back(bytes.substr(start, stop - start));
+    if (stop > start && units[stop - 1] == Char{0}) --stop;
+    texts.push_back(units.substr(start, stop - start));
     return texts;
+}
+
+}  // namespace
+
+std::vector<std::string_view> SplitMultiSz(std::string_view bytes) {
+    return Split(bytes);
+}
+
+std::vector<std::wstring_view> SplitMultiSz(std::wstring_view units) {
+    return Split(units);
 }
 
 }  // namespace tolvar

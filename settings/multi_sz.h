@@ -12,5 +12,7 @@ namespace tolvar {
 // terminator. Empty texts stay where consecutive zero bytes leave them. At least one text
 // results (the empty one for one or two zero bytes); no bytes at all give no text.
 std::vector<std::string_view> SplitMultiSz(std::string_view bytes);
+// The same rule over UTF-16 units, as the wide registry functions deliver the value.
+std::vector<std::wstring_view> SplitMultiSz(std::wstring_view units);
 
 }  // namespace tolvar
