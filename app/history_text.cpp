@@ -24,6 +24,22 @@ std::wstring_view Trim(std::wstring_view text) {
     return text;
 }
 
+// On reading, the profile functions take one pair of matching quotation marks off a value.
+bool EnclosedInQuotes(std::wstring_view value) {
+    return value.size() >= 2 && (value.front() == L'"' || value.front() == L'\'') &&
+           value.back() == value.front();
+}
+
+// A value the profile functions would read back shorter is stored inside one more pair of double
+// quotation marks, which they take off again: every reader gets the value exactly.
+std::wstring StoredValue(std::wstring_view value) {
+    if (!EnclosedInQuotes(value)) return std::wstring(value);
+    std::wstring stored;
+    stored.reserve(value.size() + 2);
+    stored.append(1, L'"').append(value).append(1, L'"');
+    return stored;
+}
+
 std::wstring FoldAscii(std::wstring_view text) {
     std::wstring folded(text);
     for (wchar_t& c : folded) {
@@ -63,7 +79,7 @@ std::vector<SavedSection> AsProfileStoresThem(const std::vector<SavedSection>& s
     for (const SavedSection& section : sections) {
         const std::wstring_view name = Trim(section.name);
         if (name.empty()) continue;
-        std::wstring value(TrimFront(section.value));
+        std::wstring value = StoredValue(TrimFront(section.value));
         const auto [at, added] = byName.try_emplace(FoldAscii(name), stored.size());
         if (added) {
             stored.push_back({std::wstring(name), std::move(value)});

@@ -16,6 +16,9 @@ struct SavedSection {
 // The sections as the profile functions store them: blanks around a name and before a value are
 // dropped, a section whose name then equals an earlier one's (ASCII letters without regard to
 // case) only gives that one its value, and one left without a name is never listed, so it goes.
+// A value that begins and ends with the same quotation mark is stored inside one more pair of
+// double quotation marks: the profile functions take one pair off on reading, so it comes back
+// exactly.
 // (Wine also takes a few blanks beyond ASCII for blanks; a path that begins or ends with one is
 // not kept here as it would be there.)
 std::vector<SavedSection> AsProfileStoresThem(const std::vector<SavedSection>& sections);
