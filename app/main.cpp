@@ -2,6 +2,7 @@
 #include <commctrl.h>
 
 #include "frmTolvar.h"
+#include "message_loop.h"
 #include "system_function.h"
 
 namespace {
@@ -11,8 +12,8 @@ namespace {
 void RestrictDllSearch() {
     using Fn = BOOL(WINAPI*)(DWORD);
     const auto setDefault =
-        tolvar::SystemFunction<Fn>(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories");
-    if (!setDefault || !setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) SetDllDirectoryA("");
+        tolvar::SystemFunction<Fn>(GetModuleHandleW(L"kernel32.dll"), "SetDefaultDllDirectories");
+    if (!setDefault || !setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) SetDllDirectoryW(L"");
 }
 
 }  // namespace
@@ -26,12 +27,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     if (!window) return 1;
     ShowWindow(window, showCommand);
 
-    MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        if (!IsDialogMessageA(window, &message)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-    }
-    return static_cast<int>(message.wParam);
+    return tolvar::RunMessageLoop(window);
 }

@@ -17,7 +17,7 @@ Function SystemFunction(HMODULE module, const char* name) {
 // A function of user32, which every window program has loaded.
 template <typename Function>
 Function User32Function(const char* name) {
-    static const HMODULE user32 = GetModuleHandleA("user32.dll");
+    static const HMODULE user32 = GetModuleHandleW(L"user32.dll");
     return SystemFunction<Function>(user32, name);
 }
 
