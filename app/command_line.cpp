@@ -18,7 +18,20 @@ bool EndsInAnyCase(std::wstring_view title, std::wstring_view suffix) {
     return true;
 }
 
+constexpr std::wstring_view kTypedBlanks = L" \t\r\n";
+constexpr wchar_t kQuote = L'"';
+
 }  // namespace
+
+std::wstring_view CleanTypedPath(std::wstring_view text) {
+    const auto first = text.find_first_not_of(kTypedBlanks);
+    if (first == text.npos) return {};
+    text = text.substr(first, text.find_last_not_of(kTypedBlanks) - first + 1);
+    if (text.size() >= 2 && text.front() == kQuote && text.back() == kQuote) {
+        text = text.substr(1, text.size() - 2);
+    }
+    return text;
+}
 
 TargetKind KindOfTitle(std::wstring_view title) {
     for (const std::wstring_view suffix : {kDllSuffix, kOcxSuffix, kAxSuffix}) {
@@ -33,13 +46,13 @@ std::wstring_view TitleOfPath(std::wstring_view path) {
 }
 
 std::wstring QuotedPath(std::wstring_view path) {
-    const bool enclosed = path.size() >= 2 && path.front() == L'"' && path.back() == L'"';
+    const bool enclosed = path.size() >= 2 && path.front() == kQuote && path.back() == kQuote;
     if (enclosed || path.find_first_of(L" \t") == path.npos) return std::wstring(path);
     std::wstring quoted;
     quoted.reserve(path.size() + 2);
-    quoted += L'"';
+    quoted += kQuote;
     quoted += path;
-    quoted += L'"';
+    quoted += kQuote;
     return quoted;
 }
 

@@ -26,6 +26,10 @@ enum class TargetKind { Dll, Other };
 // "ocx" or ".ax".
 TargetKind KindOfTitle(std::wstring_view title);
 
+// The path in a typed or pasted text: without the blanks and line ends at its two ends, and
+// without one pair of double quotation marks around it ("Copy as path" adds them).
+std::wstring_view CleanTypedPath(std::wstring_view text);
+
 // The title the file dialog gives for a path: what follows its last '\' or '/'.
 std::wstring_view TitleOfPath(std::wstring_view path);
 

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <utility>
 
-#include "ansi.h"
 #include "command_line.h"
 #include "design.h"
 #include "dpi.h"
@@ -21,7 +20,7 @@ namespace tolvar {
 
 namespace {
 
-constexpr char kWindowClass[] = "TolvarMainWindow";
+constexpr wchar_t kWindowClass[] = L"TolvarMainWindow";
 constexpr DWORD kWindowStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 // Files dropped from the shell make the target.
 constexpr DWORD kWindowExStyle = WS_EX_APPWINDOW | WS_EX_ACCEPTFILES;
@@ -62,8 +61,8 @@ HWND CreateChild(HWND parent, const wchar_t* className, std::wstring_view text, 
         CreateWindowExW(exStyle, className, std::wstring(text).c_str(),
                         WS_CHILD | WS_VISIBLE | style, at.left, at.top, at.width, at.height, parent,
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(ControlId(id))),
-                        GetModuleHandleA(nullptr), nullptr);
-    if (child) SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+                        GetModuleHandleW(nullptr), nullptr);
+    if (child) SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     return child;
 }
 
@@ -71,8 +70,8 @@ int TextHeight(HWND hwnd, HFONT font) {
     int height = 0;
     if (HDC dc = GetDC(hwnd)) {
         const HGDIOBJ old = SelectObject(dc, font);
-        TEXTMETRICA metrics{};
-        if (GetTextMetricsA(dc, &metrics)) height = metrics.tmHeight;
+        TEXTMETRICW metrics{};
+        if (GetTextMetricsW(dc, &metrics)) height = metrics.tmHeight;
         SelectObject(dc, old);
         ReleaseDC(hwnd, dc);
     }
@@ -123,14 +122,14 @@ frmTolvar::~frmTolvar() = default;
 
 HWND frmTolvar::Create(HINSTANCE instance, Options options) {
     static const ATOM atom = [instance] {
-        WNDCLASSEXA wc{};
+        WNDCLASSEXW wc{};
         wc.cbSize = sizeof wc;
         wc.lpfnWndProc = &frmTolvar::WndProc;
         wc.hInstance = instance;
         wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
         // The system-DPI icons; a window on a monitor of another DPI loads its own.
         const auto icon = [instance](int x, int y) {
-            return static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_TOLVAR), IMAGE_ICON,
+            return static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_TOLVAR), IMAGE_ICON,
                                                  GetSystemMetrics(x), GetSystemMetrics(y),
                                                  LR_SHARED));
         };
@@ -138,36 +137,36 @@ HWND frmTolvar::Create(HINSTANCE instance, Options options) {
         wc.hIconSm = icon(SM_CXSMICON, SM_CYSMICON);
         wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
         wc.lpszClassName = kWindowClass;
-        return RegisterClassExA(&wc);
+        return RegisterClassExW(&wc);
     }();
     if (!atom) return nullptr;
     // The window takes ownership when it receives WM_NCCREATE and frees it on WM_NCDESTROY.
     auto form = std::make_unique<frmTolvar>(std::move(options));
-    return CreateWindowExA(kWindowExStyle, kWindowClass, ToAnsi(kCaption).c_str(), kWindowStyle,
-                           CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr,
-                           nullptr, instance, &form);
+    return CreateWindowExW(kWindowExStyle, kWindowClass, std::wstring(kCaption).c_str(),
+                           kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                           nullptr, nullptr, instance, &form);
 }
 
 frmTolvar* frmTolvar::FromWindow(HWND hwnd) {
-    return reinterpret_cast<frmTolvar*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+    return reinterpret_cast<frmTolvar*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
 }
 
 LRESULT CALLBACK frmTolvar::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     frmTolvar* self = nullptr;
     if (message == WM_NCCREATE) {
         auto* holder = static_cast<std::unique_ptr<frmTolvar>*>(
-            reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+            reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
         self = holder->release();
         self->m_hwnd = hwnd;
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     } else {
         self = FromWindow(hwnd);
     }
-    if (!self) return DefWindowProcA(hwnd, message, wParam, lParam);
+    if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
     if (message == WM_NCDESTROY) {
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         const std::unique_ptr<frmTolvar> dying(self);
-        return DefWindowProcA(hwnd, message, wParam, lParam);
+        return DefWindowProcW(hwnd, message, wParam, lParam);
     }
     return self->HandleMessage(message, wParam, lParam);
 }
@@ -217,7 +216,7 @@ LRESULT frmTolvar::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (m_options.quitOnDestroy) PostQuitMessage(0);
             return 0;
     }
-    return DefWindowProcA(m_hwnd, message, wParam, lParam);
+    return DefWindowProcW(m_hwnd, message, wParam, lParam);
 }
 
 bool frmTolvar::OnCreate() {
@@ -281,7 +280,7 @@ bool frmTolvar::CreateControls() {
 void frmTolvar::ApplyFont() {
     UniqueFont font = CreateMessageFont(m_dpi);
     for (HWND control : m_controls) {
-        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
     }
     m_font = std::move(font);  // the old font is freed only once no control uses it
     m_textHeight = TextHeight(m_hwnd, m_font.get());
@@ -289,15 +288,15 @@ void frmTolvar::ApplyFont() {
 }
 
 void frmTolvar::LoadIcons() {
-    const HINSTANCE instance = GetModuleHandleA(nullptr);
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
     const auto load = [&](int metricX, int metricY) {
         return UniqueIcon(static_cast<HICON>(
-            LoadImageA(instance, MAKEINTRESOURCEA(IDI_TOLVAR), IMAGE_ICON,
+            LoadImageW(instance, MAKEINTRESOURCEW(IDI_TOLVAR), IMAGE_ICON,
                        SystemMetricForDpi(metricX, m_dpi), SystemMetricForDpi(metricY, m_dpi), 0)));
     };
     UniqueIcon big = load(SM_CXICON, SM_CYICON), small = load(SM_CXSMICON, SM_CYSMICON);
-    SendMessageA(m_hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.get()));
-    SendMessageA(m_hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.get()));
+    SendMessageW(m_hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big.get()));
+    SendMessageW(m_hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small.get()));
     m_bigIcon = std::move(big);
     m_smallIcon = std::move(small);
 }
@@ -411,7 +410,7 @@ void frmTolvar::AllowDropsFromLowerRights() {
 void frmTolvar::OnDropFiles(HDROP drop) {
     using QueryFile = UINT(WINAPI*)(HDROP, UINT, LPWSTR, UINT);
     using Finish = void(WINAPI*)(HDROP);
-    const UniqueModule shell(LoadLibraryA("shell32.dll"));
+    const UniqueModule shell(LoadLibraryW(L"shell32.dll"));
     const auto query = SystemFunction<QueryFile>(shell.get(), "DragQueryFileW");
     const auto finish = SystemFunction<Finish>(shell.get(), "DragFinish");
     if (!query || !finish) {
@@ -553,7 +552,7 @@ void frmTolvar::SetText(const std::wstring& text) {
 // Whatever the edit, typing, pasting or deleting, the title is the one the file dialog would
 // give for the path now in the box, so the kind and the history's title belong to that path.
 void frmTolvar::txtFile_Change() {
-    m_tag = TitleOfPath(Text());
+    m_tag = TitleOfPath(CleanTypedPath(Text()));
 }
 
 // The entry that takes the removed one's place (or the new last one) is selected; the box keeps
@@ -600,7 +599,10 @@ void frmTolvar::SetTarget(const std::wstring& text, const std::wstring& tag) {
 // Register (index 0) or Unregister: start the command minimized without waiting, then move the
 // target to the top of the history. A failing step is passed over quietly.
 void frmTolvar::cmdReg_Click(std::int16_t index) {
-    const std::wstring path = Text();
+    // A pasted path loses the blanks and quotation marks around it; the box shows what runs.
+    const std::wstring typed = Text();
+    const std::wstring path(CleanTypedPath(typed));
+    if (path != typed) SetText(path);
     const RegisterCommand command = BuildRegisterCommand(path, m_tag, index);
     std::optional<std::wstring> program;
     if (command.kind == TargetKind::Dll) {

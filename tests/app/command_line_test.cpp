@@ -40,6 +40,17 @@ TEST(CommandLine, TheTitleOfAPathFollowsItsLastSeparator) {
     EXPECT_EQ(TitleOfPath(L"C:\\dir\\"), L"");
 }
 
+TEST(CommandLine, APastedPathLosesItsBlanksLineEndsAndOnePairOfQuotes) {
+    EXPECT_EQ(CleanTypedPath(L"\t\"C:\\a b\\x.dll\"\r\n"), L"C:\\a b\\x.dll");
+    EXPECT_EQ(CleanTypedPath(L"C:\\x.dll \n"), L"C:\\x.dll");
+    EXPECT_EQ(CleanTypedPath(L"\"\"C:\\x.dll\"\""), L"\"C:\\x.dll\"");
+    EXPECT_EQ(CleanTypedPath(L"C:\\with \"quotes\" inside.exe"), L"C:\\with \"quotes\" inside.exe");
+    EXPECT_EQ(CleanTypedPath(L"\"C:\\open.dll"), L"\"C:\\open.dll");
+    EXPECT_EQ(CleanTypedPath(L" \r\n "), L"");
+    EXPECT_EQ(CleanTypedPath(L"\"\""), L"");
+    EXPECT_EQ(CleanTypedPath(L"\""), L"\"");
+}
+
 TEST(CommandLine, PathsWithBlanksAreQuotedOnce) {
     EXPECT_EQ(Line(L"C:\\Program Files\\a.dll", L"a.dll", 0),
               L"Regsvr32 \"C:\\Program Files\\a.dll\"");
