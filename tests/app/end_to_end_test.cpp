@@ -9,12 +9,6 @@
 namespace tolvar::testing {
 namespace {
 
-fs::path TestDirectory() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return fs::path(path).parent_path();
-}
-
 class EndToEndTest : public WindowTest {
   protected:
     // The fixtures copied into a fresh directory, whose name may hold a blank.
@@ -74,12 +68,7 @@ TEST_F(EndToEndTest, PathsOutsideTheAnsiCodePageAreRegisteredAndKeptExactly) {
     for (const wchar_t* folder : {L"\x041A\x0438\x0440\x0438\x043B\x043B\x0438\x0446\x0430",
                                   L"\x4E2D\x6587 \x76EE\x5F55"}) {
         const fs::path dir = m_dir.path() / folder;
-        std::error_code error;
-        if (!fs::create_directories(dir, error)) {
-            // Wine stores such a name on the Unix side only under a UTF-8 locale.
-            GTEST_SKIP() << "this Wine cannot make a folder named outside the ANSI code page; "
-                            "run under a UTF-8 locale (LC_ALL=C.UTF-8)";
-        }
+        if (!MakeFolders(dir)) GTEST_SKIP() << kNoUnicodeNames;
         fs::copy_file(plain, dir / "testcom.dll");
         servers.push_back(dir / "testcom.dll");
     }
@@ -197,6 +186,48 @@ std::string WindowTextOf(HWND hwnd) {
     return text;
 }
 
+std::wstring WideTextOf(HWND hwnd) {
+    wchar_t text[MAX_PATH * 2] = {};
+    SendMessageW(hwnd, WM_GETTEXT, MAX_PATH * 2, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+// The real Tolvar.exe, started from where it lies, and its window's controls.
+class RunningTolvar {
+  public:
+    explicit RunningTolvar(const fs::path& exe) {
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        std::wstring command = L"\"" + exe.wstring() + L"\"";
+        if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                           &startup, &process)) {
+            m_thread.reset(process.hThread);
+            m_process.reset(process.hProcess);
+            window = MainWindowOf(process);
+        }
+        box = FindWindowExW(window, nullptr, L"Edit", nullptr);
+        list = FindWindowExW(window, nullptr, WC_LISTVIEWW, nullptr);
+        registerButton = FindWindowExW(window, nullptr, L"Button", L"Register");
+    }
+    // Types into the box and presses Register as the user would: every step is posted, so they
+    // arrive in order.
+    void TypeAndRegister(const std::wstring& text) const {
+        for (const wchar_t c : text) PostMessageW(box, WM_CHAR, c, 0);
+        PostMessageW(registerButton, BM_CLICK, 0, 0);
+    }
+    // True when the program ended after the close.
+    bool Close() const {
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        return WaitForSingleObject(m_process.get(), kWaitMs) == WAIT_OBJECT_0;
+    }
+
+    HWND window = nullptr, box = nullptr, list = nullptr, registerButton = nullptr;
+
+  private:
+    UniqueHandle m_thread, m_process;
+};
+
 TEST_F(EndToEndTest, TolvarExeStartsWithItsPrunedHistoryAndSavesItAtClose) {
     const fs::path dir = Stage("app dir");
     fs::copy_file(TestDirectory() / "Tolvar.exe", dir / "Tolvar.exe");
@@ -209,32 +240,42 @@ TEST_F(EndToEndTest, TolvarExeStartsWithItsPrunedHistoryAndSavesItAtClose) {
         << "[" << (dir / "folder.ocx").string() << "]\r\nFileName=folder.ocx\r\n"
         << "[" << exe << "]\r\nFileName=present.exe\r\n";
 
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    std::string command = "\"" + (dir / "Tolvar.exe").string() + "\"";
-    ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &process));
-    const UniqueHandle thread(process.hThread), handle(process.hProcess);
-    const HWND window = MainWindowOf(process);
-    ASSERT_NE(window, nullptr);
-    const HWND box = FindWindowExA(window, nullptr, "Edit", nullptr);
-    const HWND list = FindWindowExA(window, nullptr, WC_LISTVIEWA, nullptr);
-    const HWND registerButton = FindWindowExA(window, nullptr, "Button", "Register");
-    EXPECT_EQ(WindowTextOf(box), dll) << "the top entry left after pruning";
-    EXPECT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 2);
+    const RunningTolvar tolvar(dir / "Tolvar.exe");
+    ASSERT_NE(tolvar.window, nullptr);
+    EXPECT_EQ(WindowTextOf(tolvar.box), dll) << "the top entry left after pruning";
+    EXPECT_EQ(SendMessageA(tolvar.list, LVM_GETITEMCOUNT, 0, 0), 2);
 
-    SendMessageA(registerButton, BM_CLICK, 0, 0);
+    SendMessageA(tolvar.registerButton, BM_CLICK, 0, 0);
     EXPECT_EQ(WaitForFile(dll + ".log", "register\n"), "register\n");
     // The last entry, picked with the keyboard, then registered: it moves to the top.
-    SendMessageA(list, WM_KEYDOWN, VK_END, 0);
-    EXPECT_EQ(WindowTextOf(box), exe);
-    SendMessageA(registerButton, BM_CLICK, 0, 0);
+    SendMessageA(tolvar.list, WM_KEYDOWN, VK_END, 0);
+    EXPECT_EQ(WindowTextOf(tolvar.box), exe);
+    SendMessageA(tolvar.registerButton, BM_CLICK, 0, 0);
 
-    PostMessageA(window, WM_CLOSE, 0, 0);
-    ASSERT_EQ(WaitForSingleObject(process.hProcess, 10000), WAIT_OBJECT_0);
+    ASSERT_TRUE(tolvar.Close());
     EXPECT_EQ(ReadFile(dir / "Tolvar.ini"),
               "[" + exe + "]\r\nFileName=present.exe\r\n[" + dll + "]\r\nFileName=testcom.dll\r\n");
+}
+
+// Installed in a folder the ANSI code page cannot name, Tolvar keeps its history beside itself.
+TEST_F(EndToEndTest, TolvarExeInAFolderOutsideTheAnsiCodePageKeepsItsHistory) {
+    const fs::path dir = m_dir.path() / L"\x0418\x0432\x0430\x043D \x5DE5\x5177";
+    if (!MakeFolders(dir)) GTEST_SKIP() << kNoUnicodeNames;
+    for (auto name : {"Tolvar.exe", "testcom.dll"}) {
+        fs::copy_file(TestDirectory() / name, dir / name);
+    }
+    const fs::path dll = dir / "testcom.dll";
+    {
+        const RunningTolvar tolvar(dir / "Tolvar.exe");
+        ASSERT_NE(tolvar.window, nullptr);
+        tolvar.TypeAndRegister(dll.wstring());
+        EXPECT_EQ(WaitForFile(dll.wstring() + L".log", "register\n"), "register\n");
+        ASSERT_TRUE(tolvar.Close());
+    }
+    EXPECT_TRUE(fs::exists(dir / "Tolvar.ini"));
+    const RunningTolvar again(dir / "Tolvar.exe");
+    EXPECT_EQ(WideTextOf(again.box), dll.wstring());
+    EXPECT_TRUE(again.Close());
 }
 
 }  // namespace

@@ -97,6 +97,22 @@ TEST_F(HistoryFileTest, RootPlaceholderIsExpandedFromTargetDir) {
     SetCurrentDirectoryA(previous);
 }
 
+// A root the ANSI code page cannot hold, read as the question marks it would become there, names
+// no file: every entry below it would be pruned at start and gone from the file at close.
+TEST_F(HistoryFileTest, ARootNamedOutsideTheAnsiCodePageKeepsItsEntries) {
+    const fs::path sdk = m_dir.path() / L"\x0417\x0435\x043B\x044C\x0432\x043E";
+    if (!MakeFolders(sdk / "bin")) GTEST_SKIP() << kNoUnicodeNames;
+    Touch(sdk / "bin" / "a.dll");
+    m_sdk.SetText(sdk.wstring() + L"\\");
+    WriteFile(Ini(), "[<Zelvo_ROOT>\\bin\\a.dll]\r\nFileName=a.dll\r\n");
+    const std::vector<std::wstring> expanded{(sdk / "bin" / "a.dll").wstring()};
+    Open();
+    EXPECT_EQ(Keys(Form().History()), expanded);
+    Close();
+    Open();
+    EXPECT_EQ(Keys(Form().History()), expanded);
+}
+
 TEST_F(HistoryFileTest, SaveWritesTheListTopFirstAndALoadReadsItBack) {
     const fs::path d = m_dir.path();
     for (auto f : {"one.dll", "two.exe", "three.ocx", "notitle.dll"}) Touch(d / f);
@@ -269,6 +285,15 @@ TEST(HistoryStore, SavesTheBytesTheProfileFunctionsWriteAndLoadsThemBack) {
     EXPECT_EQ(Loaded(ours), Loaded(theirs));
     EXPECT_EQ(Loaded(ours),
               (std::vector<std::pair<std::wstring, std::wstring>>{{L"C:\\lead.dll", L"second"}}));
+
+    // The profile functions take a pair of quotation marks off a value they read: titles that
+    // have them come back exactly all the same, and with them their kind.
+    const std::vector<std::pair<std::wstring, std::wstring>> quoted{
+        {L"C:\\q\\'x'", L"'x'"}, {L"C:\\q\\'x.dll'", L"'x.dll'"}, {L"C:\\q\\''", L"''"},
+        {L"C:\\q\\'", L"'"},     {L"C:\\q\\q", L"\"q\""},         {L"C:\\q\\m", L"'m\""},
+        {L"C:\\q\\in", L"a'b'"}};
+    ASSERT_TRUE(SaveHistory(ours.wstring(), ListOf(quoted)));
+    EXPECT_EQ(Loaded(ours), quoted);
 }
 
 TEST(HistoryStore, AnEndedSaveLeavesTheOldListOrTheNewOneWhole) {
@@ -285,7 +310,36 @@ TEST(HistoryStore, AnEndedSaveLeavesTheOldListOrTheNewOneWhole) {
     ASSERT_TRUE(SaveHistory(ini.wstring(), ListOf(before)));
     ASSERT_TRUE(SaveHistory(ini.wstring(), ListOf(after)));
     EXPECT_EQ(Loaded(ini), after);
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+    const auto files = [&dir] {
+        return std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator());
+    };
+    EXPECT_EQ(files(), 1);
+
+    // Ended between the replacement's two renames: only the backup holds a whole list. It is
+    // loaded, and the next save puts a whole file back in its place and nothing beside it.
+    fs::rename(ini, ini.string() + ".old");
+    WriteFile(ini.string() + ".new", "[C:\\half");
+    EXPECT_EQ(Loaded(ini), after);
+    ASSERT_TRUE(SaveHistory(ini.wstring(), ListOf(before)));
+    EXPECT_EQ(Loaded(ini), before);
+    EXPECT_EQ(files(), 1);
+
+    // A folder that takes no new file: the list is written over the file itself.
+    fs::create_directory(ini.string() + ".new");
+    ASSERT_TRUE(SaveHistory(ini.wstring(), ListOf(after)));
+    EXPECT_EQ(Loaded(ini), after);
+    fs::remove(ini.string() + ".new");
+
+    // A file whose name just fits the file functions, while its suffixed names do not.
+    constexpr std::size_t kDeepFolderChars = MAX_PATH - 14;  // a folder may take MAX_PATH - 12
+    const fs::path deep =
+        dir.path() / std::string(kDeepFolderChars - 1 - dir.path().string().size(), 'd');
+    const fs::path longIni = deep / "Tolvar.ini";
+    ASSERT_TRUE(fs::create_directory(deep));
+    ASSERT_LT(longIni.string().size(), std::size_t(MAX_PATH));
+    ASSERT_TRUE(SaveHistory(longIni.wstring(), ListOf(before)));
+    ASSERT_TRUE(SaveHistory(longIni.wstring(), ListOf(after)));
+    EXPECT_EQ(Loaded(longIni), after);
 }
 
 TEST(HistoryStore, AFileThatCannotBeReplacedIsLeftAsItWas) {

@@ -49,6 +49,13 @@ class TempDir {
     fs::path m_path;
 };
 
+// Where the test programs and the fixtures lie.
+inline fs::path TestDirectory() {
+    std::wstring path(MAX_PATH, L'\0');
+    path.resize(GetModuleFileNameW(nullptr, path.data(), MAX_PATH));
+    return fs::path(path).parent_path();
+}
+
 inline std::string ReadFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
@@ -62,6 +69,17 @@ inline void WriteFile(const fs::path& path, const std::string& bytes) {
 
 inline void Touch(const fs::path& path) {
     WriteFile(path, "x");
+}
+
+// Wine stores a name outside the ANSI code page on the Unix side only under a UTF-8 locale.
+inline constexpr char kNoUnicodeNames[] =
+    "this Wine cannot make a folder named outside the ANSI code page; run under a UTF-8 locale "
+    "(LC_ALL=C.UTF-8)";
+
+// Makes the folder and those above it; false where the system cannot store its name.
+inline bool MakeFolders(const fs::path& dir) {
+    std::error_code error;
+    return fs::create_directories(dir, error) || fs::is_directory(dir, error);
 }
 
 inline std::vector<std::wstring> Keys(const HistoryList& list) {
@@ -101,6 +119,12 @@ class ScratchSdkKey {
     void SetText(const std::string& text, DWORD type = REG_SZ) {
         Set(type, text + std::string(1, '\0'));
     }
+    // Through the wide function: every character as it is.
+    void SetText(const std::wstring& text) {
+        RegSetValueExW(Key(), std::wstring(kSdkRootValue).c_str(), 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>(text.c_str()),
+                       static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    }
     // The key and everything below it go; a later Set makes it anew.
     void Remove() {
         m_key.reset();
@@ -113,6 +137,38 @@ class ScratchSdkKey {
     std::string m_path;
     UniqueRegKey m_key;
 };
+
+// The handles this process holds, from the system's list of every open handle
+// (GetProcessHandleCount answers 0 under Wine).
+inline std::size_t OpenHandleCount() {
+    constexpr ULONG kSystemHandleInformation = 16;
+    struct Entry {
+        ULONG process;
+        BYTE type, flags;
+        USHORT handle;
+        PVOID object;
+        ACCESS_MASK access;
+    };
+    struct Table {
+        ULONG count;
+        Entry entries[1];
+    };
+    using Query = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+    const auto query = reinterpret_cast<Query>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQuerySystemInformation")));
+    std::vector<std::uint8_t> buffer(1 << 20);
+    ULONG needed = 0;
+    while (query(kSystemHandleInformation, buffer.data(), ULONG(buffer.size()), &needed) != 0) {
+        if (buffer.size() >= (1u << 28)) return 0;
+        buffer.resize(buffer.size() * 4);
+    }
+    const auto& table = *reinterpret_cast<const Table*>(buffer.data());
+    std::size_t count = 0;
+    for (ULONG i = 0; i < table.count; ++i) {
+        count += table.entries[i].process == GetCurrentProcessId();
+    }
+    return count;
+}
 
 struct WindowSearch {
     DWORD process;

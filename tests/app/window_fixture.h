@@ -24,11 +24,15 @@ struct StartedCommand {
     int showCommand;
 };
 
+// Serves what is queued as the program's own loop would, Unicode and with the dialog manager.
 inline void PumpMessages() {
     MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        const HWND top = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
+        if (!top || !IsDialogMessageW(top, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
     }
 }
 
@@ -67,11 +71,13 @@ class WindowTest : public ::testing::Test {
     frmTolvar& Form() { return *frmTolvar::FromWindow(m_hwnd); }
     HWND Ctl(Control c) { return Form().ControlWindow(c); }
 
-    // Types over the box's whole text, one character at a time, as the keyboard would.
+    // Types over the box's whole text, one character at a time, as the keyboard would: each
+    // character is posted to the box and reaches it through the message queue.
     void Type(const std::wstring& text) {
         SendMessageW(Ctl(kFileBox), EM_SETSEL, 0, -1);
         SendMessageW(Ctl(kFileBox), WM_CLEAR, 0, 0);
-        for (const wchar_t c : text) SendMessageW(Ctl(kFileBox), WM_CHAR, c, 0);
+        for (const wchar_t c : text) PostMessageW(Ctl(kFileBox), WM_CHAR, c, 0);
+        PumpMessages();
     }
     // Closes the window as the user would, which saves the history.
     void Close() {

@@ -4,10 +4,12 @@
 #include <shlobj.h>
 
 #include <cstring>
+#include <thread>
 
 #include "command_line.h"
 #include "design.h"
 #include "layout.h"
+#include "message_loop.h"
 
 namespace tolvar::testing {
 namespace {
@@ -219,7 +221,8 @@ TEST_F(WindowTest, TypingMakesTheTitleFollowAndAUserPickCopiesTheEntry) {
     Press(kRegisterButton);
     EXPECT_EQ(m_started.back().commandLine, L"C:\\typed/thing.exe /Regserver");
     EXPECT_EQ(Form().History().Item(1).Text, L"thing.exe");
-    SendMessageW(Ctl(kFileBox), WM_CHAR, VK_BACK, 0);
+    PostMessageW(Ctl(kFileBox), WM_CHAR, VK_BACK, 0);
+    PumpMessages();
     EXPECT_EQ(Form().Tag(), L"thing.ex");
 
     // A selection made with the keyboard counts as a click on the entry.
@@ -238,6 +241,36 @@ TEST_F(WindowTest, TypingMakesTheTitleFollowAndAUserPickCopiesTheEntry) {
     Form().SetTarget(L"C:\\kept.exe", L"kept.exe");
     Press(kRegisterButton);
     EXPECT_EQ(Form().Text(), L"C:\\kept.exe");
+
+    // A path pasted as Explorer copies it, in quotation marks and with a line end: the kind and
+    // the title are the file's, and the command, the entry and the box hold the clean path.
+    Type(L" \"C:\\Program Files\\pasted.dll\"\r\n");
+    EXPECT_EQ(Form().Tag(), L"pasted.dll");
+    Press(kRegisterButton);
+    EXPECT_EQ(m_started.back().commandLine, L"Regsvr32 \"C:\\Program Files\\pasted.dll\"");
+    EXPECT_EQ(Form().History().Item(1).Key, L"C:\\Program Files\\pasted.dll");
+    EXPECT_EQ(Form().History().Item(1).Text, L"pasted.dll");
+    EXPECT_EQ(Form().Text(), L"C:\\Program Files\\pasted.dll");
+}
+
+// Another thread's characters (a keyboard layout, the touch keyboard, an input method) reach the
+// box through the program's own message loop; none of them may pass through the ANSI code page.
+TEST_F(WindowTest, CharactersPostedFromAnotherThreadReachTheBoxExactly) {
+    Open();
+    const std::wstring path = L"C:\\\x0418\x0432\x0430\x043D\\\x5DE5\x5177 \xD83D\xDE00\\x.dll";
+    const HWND box = Ctl(kFileBox), window = m_hwnd;
+    const DWORD loopThread = GetCurrentThreadId();
+    std::thread keyboard([&] {
+        for (const wchar_t c : path) PostMessageW(box, WM_CHAR, c, 0);
+        PostMessageW(window, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(Ctl(kRegisterButton)), BN_CLICKED),
+                     reinterpret_cast<LPARAM>(Ctl(kRegisterButton)));
+        PostThreadMessageW(loopThread, WM_QUIT, 0, 0);
+    });
+    RunMessageLoop(m_hwnd);
+    keyboard.join();
+    EXPECT_EQ(Form().Text(), path);
+    ASSERT_EQ(m_started.size(), 1u);
+    EXPECT_EQ(m_started[0].commandLine, L"Regsvr32 \"" + path + L"\"");
 }
 
 // A drop as the shell makes it, in this process: a DROPFILES header, then the wide paths, each
