@@ -1,0 +1,71 @@
+// What a finished command did, in words a user understands: the status line, the history's Result
+// column, and what the registry says of the file afterwards.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "command_line.h"
+
+namespace tolvar {
+
+inline constexpr std::wstring_view kRunningResult = L"Running\u2026";
+inline constexpr std::wstring_view kNotStartedResult = L"Not started";
+
+struct CommandOutcome {
+    TargetKind kind;  // Dll: regsvr32 ran on the file; Other: the server itself
+    bool registering;
+    std::uint32_t exitCode;
+};
+
+// Exit code 0: regsvr32 and servers alike report success with it.
+bool Succeeded(const CommandOutcome& outcome);
+
+// An exit code in the error range of HRESULTs (severity bit set, not a crash's NTSTATUS), as an
+// ATL server returns from /Regserver: the system has a text for many of them.
+bool IsFailureHResult(std::uint32_t code);
+
+// "Registering testcom.dll…" / "Unregistering testcom.dll…"
+std::wstring RunningLine(std::wstring_view title, bool registering);
+
+// The status line when a command ends, naming the file's title and its exit code beside the
+// meaning: "testcom.dll registered", "testcom.dll failed (exit code 4): it has no
+// DllRegisterServer", "x.exe failed (exit code 0x80070005): Access is denied.", "x.exe crashed
+// (exit code 0xC0000005): access violation". `systemText` is the system's message for a failure
+// HRESULT (empty: none). `detail`, when not empty, stands for regsvr32's own meaning of exit
+// code 3, which is the same whatever kept the file from loading.
+std::wstring OutcomeLine(std::wstring_view title, const CommandOutcome& outcome,
+                         std::wstring_view systemText, std::wstring_view detail = {});
+
+// The Result column: "Registered", "Unregistered", "Failed (3)", "Failed (0x80070005)",
+// "Crashed (0xC0000005)".
+std::wstring ResultText(const CommandOutcome& outcome);
+
+// A command that could not be started at all: "testcom.dll could not be started: <system text>".
+std::wstring NotStartedLine(std::wstring_view title, std::wstring_view systemText);
+
+// The box names no file: nothing is started.
+std::wstring NoFileLine(bool registering);
+
+// How many classes name the file, per place: the machine's classes and the user's, each seen in
+// the 64-bit and the 32-bit registry view (one view only on 32-bit Windows). A class seen in both
+// views counts once.
+struct HiveCount {
+    std::size_t classes = 0;
+    bool in64BitView = false;
+    bool in32BitView = false;
+};
+struct RegistrationCount {
+    HiveCount machine, user;
+    bool twoViews = true;  // false: the system has one registry view
+};
+
+// After a success: "testcom.dll registered: 1 class (per-user, 32-bit view)"; "x.dll registered,
+// but no class names this file (...)"; "x.dll unregistered: no class names it any more"; "x.dll
+// unregistered, but 2 classes still name it (machine, 64-bit view)".
+std::wstring RegistrationLine(std::wstring_view title, bool registering,
+                              const RegistrationCount& count);
+
+}  // namespace tolvar

@@ -1,0 +1,65 @@
+#include "outcome.h"
+
+#include <gtest/gtest.h>
+
+#include "server_value.h"
+
+namespace tolvar {
+namespace {
+
+std::wstring Line(TargetKind kind, std::uint32_t code, std::wstring_view systemText = {},
+                  std::wstring_view detail = {}) {
+    return OutcomeLine(L"x.dll", {kind, true, code}, systemText, detail);
+}
+
+// What the real programs cannot be made to do in a test: crash, or end with codes nobody gave a
+// meaning.
+TEST(Outcome, CrashesAndUnknownCodesAreNamedInHex) {
+    EXPECT_EQ(Line(TargetKind::Other, 0xC0000005),
+              L"x.dll crashed (exit code 0xC0000005): access violation");
+    EXPECT_EQ(Line(TargetKind::Dll, 0xC06D007E),
+              L"x.dll crashed (exit code 0xC06D007E): a module it needs was not found");
+    EXPECT_EQ(Line(TargetKind::Other, 0xC0001234), L"x.dll crashed (exit code 0xC0001234)");
+    EXPECT_EQ(Line(TargetKind::Dll, 7), L"x.dll failed (exit code 0x00000007)");
+    EXPECT_EQ(Line(TargetKind::Other, 1), L"x.dll failed (exit code 0x00000001)");
+    // A failure HRESULT without a text of the system's, and regsvr32's 3 with what is known.
+    EXPECT_EQ(Line(TargetKind::Other, 0x80004005), L"x.dll failed (exit code 0x80004005)");
+    EXPECT_EQ(Line(TargetKind::Dll, 3, L"", L"missing: A.dll"),
+              L"x.dll failed (exit code 3): missing: A.dll");
+    EXPECT_EQ(ResultText({TargetKind::Other, true, 0xC0000005}), L"Crashed (0xC0000005)");
+}
+
+TEST(Outcome, TheRegistryCountSaysWhereTheClassesAre) {
+    RegistrationCount count;
+    EXPECT_EQ(RegistrationLine(L"x.dll", true, count),
+              L"x.dll registered, but no class names this file: it may have registered only a "
+              L"type library, or another path");
+    EXPECT_EQ(RegistrationLine(L"x.dll", false, count),
+              L"x.dll unregistered: no class names it any more");
+    count.machine = {2, true, false};
+    EXPECT_EQ(RegistrationLine(L"x.dll", true, count),
+              L"x.dll registered: 2 classes (machine, 64-bit view)");
+    count.user = {1, true, true};
+    EXPECT_EQ(RegistrationLine(L"x.dll", false, count),
+              L"x.dll unregistered, but 3 classes still name it (machine: 2, 64-bit view; "
+              L"per-user: 1, 32- and 64-bit views)");
+    count.twoViews = false;
+    count.machine = {};
+    EXPECT_EQ(RegistrationLine(L"x.dll", true, count), L"x.dll registered: 1 class (per-user)");
+}
+
+TEST(ServerValue, TheFileOfAServerKeyWithoutQuotesOrArguments) {
+    EXPECT_EQ(ServerFileOfValue(L"C:\\x\\a.dll", false), L"C:\\x\\a.dll");
+    EXPECT_EQ(ServerFileOfValue(L" \"C:\\a b\\a.dll\" ", false), L"C:\\a b\\a.dll");
+    EXPECT_EQ(ServerFileOfValue(L"\"C:\\a b\\s.exe\" /automation", true), L"C:\\a b\\s.exe");
+    EXPECT_EQ(ServerFileOfValue(L"C:\\Program Files\\s.EXE -Embedding", true),
+              L"C:\\Program Files\\s.EXE");
+    EXPECT_EQ(ServerFileOfValue(L"C:\\x\\s.exe", true), L"C:\\x\\s.exe");
+    EXPECT_EQ(ServerFileOfValue(L"C:\\x\\s.exeguard.exe", true), L"C:\\x\\s.exeguard.exe");
+    EXPECT_EQ(ServerFileOfValue(L"C:\\x\\server /a", true), L"C:\\x\\server");
+    EXPECT_EQ(ServerFileOfValue(L"\"C:\\open", true), L"C:\\open");
+    EXPECT_EQ(ServerFileOfValue(L"   ", true), L"");
+}
+
+}  // namespace
+}  // namespace tolvar
