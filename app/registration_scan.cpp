@@ -1,0 +1,193 @@
+#include "registration_scan.h"
+
+#include <optional>
+#include <set>
+#include <string_view>
+#include <vector>
+
+#include "command_line.h"
+#include "server_value.h"
+#include "win32_handles.h"
+
+namespace tolvar {
+
+namespace {
+
+constexpr wchar_t kClassesKey[] = L"Software\\Classes\\CLSID";
+constexpr wchar_t kInprocServer[] = L"\\InprocServer32";
+constexpr wchar_t kLocalServer[] = L"\\LocalServer32";
+constexpr wchar_t kSysnative[] = L"\\Sysnative";
+constexpr std::size_t kClassNameChars = 256;  // a class id is 38; any key name fits 255
+constexpr std::size_t kValueChars = MAX_PATH * 2;
+constexpr bool kTolvarIs64Bit = sizeof(void*) == 8;
+
+struct View {
+    REGSAM flag;
+    bool is64Bit;
+};
+constexpr View kView64{KEY_WOW64_64KEY, true};
+constexpr View kView32{KEY_WOW64_32KEY, false};
+
+bool Is64BitWindows() {
+    if constexpr (kTolvarIs64Bit) {
+        return true;
+    } else {
+        BOOL wow64 = FALSE;
+        return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+    }
+}
+
+bool SameText(std::wstring_view a, std::wstring_view b) {
+    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+bool StartsWithText(std::wstring_view text, std::wstring_view start) {
+    return text.size() >= start.size() && SameText(text.substr(0, start.size()), start);
+}
+
+struct FileId {
+    DWORD volume, indexHigh, indexLow;
+    bool operator==(const FileId&) const = default;
+};
+
+std::optional<FileId> IdentityOf(const std::wstring& path) {
+    const UniqueFile file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!file || !GetFileInformationByHandle(file.get(), &info)) return std::nullopt;
+    return FileId{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+}
+
+// A path through one of the file functions that fill a buffer; empty on failure.
+template <class Fill>
+std::wstring FilledPath(Fill fill) {
+    std::wstring text(MAX_PATH, L'\0');
+    DWORD n = fill(text.data(), static_cast<DWORD>(text.size()));
+    if (n >= text.size()) {
+        text.assign(n, L'\0');
+        n = fill(text.data(), n);
+    }
+    text.resize(n < text.size() ? n : 0);
+    return text;
+}
+
+// The file as the scan looks for it: its path, identity and the names it may go by.
+struct Target {
+    std::wstring path;
+    std::optional<FileId> id;
+    std::wstring longTitle, shortTitle;
+    // A path in the other registry view means to its own kind of process another System32.
+    std::wstring systemDirectory, otherSystemDirectory;
+
+    explicit Target(const std::wstring& file) {
+        path = FilledPath([&](wchar_t* buffer, DWORD size) {
+            return GetFullPathNameW(file.c_str(), size, buffer, nullptr);
+        });
+        if (path.empty()) path = file;
+        id = IdentityOf(path);
+        const auto title = [](const std::wstring& name) { return std::wstring(TitleOfPath(name)); };
+        longTitle = title(
+            FilledPath([&](wchar_t* b, DWORD n) { return GetLongPathNameW(path.c_str(), b, n); }));
+        shortTitle = title(
+            FilledPath([&](wchar_t* b, DWORD n) { return GetShortPathNameW(path.c_str(), b, n); }));
+        if (longTitle.empty()) longTitle = title(path);
+        systemDirectory = FilledPath(GetSystemDirectoryW);
+        if constexpr (kTolvarIs64Bit) {
+            otherSystemDirectory = FilledPath(GetSystemWow64DirectoryW);
+        } else {
+            otherSystemDirectory = FilledPath(GetWindowsDirectoryW) + kSysnative;
+        }
+    }
+
+    // The path a process of the view's own kind would open, as this process opens it.
+    std::wstring AsSeenFrom(std::wstring_view server, const View& view) const {
+        if (view.is64Bit == kTolvarIs64Bit || systemDirectory.empty() ||
+            otherSystemDirectory.empty() || !StartsWithText(server, systemDirectory + L"\\")) {
+            return std::wstring(server);
+        }
+        return otherSystemDirectory + std::wstring(server.substr(systemDirectory.size()));
+    }
+
+    bool NamedBy(std::wstring_view value, ServerKey key, const View& view) const {
+        const std::wstring_view server = ServerFileOfValue(value, key == ServerKey::LocalServer32);
+        const std::wstring_view title = TitleOfPath(server);
+        if (!SameText(title, longTitle) && (shortTitle.empty() || !SameText(title, shortTitle))) {
+            return false;
+        }
+        if (id) {
+            if (const auto other = IdentityOf(AsSeenFrom(server, view))) return *other == *id;
+        }
+        return SameText(server, path);
+    }
+};
+
+// The server key's default value; empty when there is none. A REG_EXPAND_SZ value comes back
+// expanded, as REG_SZ (asking for REG_EXPAND_SZ itself is refused unless unexpanded).
+std::wstring ServerValue(HKEY classes, const std::wstring& subKey, std::wstring& buffer) {
+    for (;;) {
+        DWORD bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
+        const LONG rc = RegGetValueW(classes, subKey.c_str(), nullptr, RRF_RT_REG_SZ, nullptr,
+                                     buffer.data(), &bytes);
+        if (rc == ERROR_MORE_DATA) {
+            buffer.resize(bytes / sizeof(wchar_t) + 1);
+            continue;
+        }
+        if (rc != ERROR_SUCCESS) return {};
+        return std::wstring(buffer.c_str());
+    }
+}
+
+// Adds the classes of one place and view that name the target to `ids`; true when any did.
+bool ScanClasses(HKEY root, const View& view, const Target& target, ServerKey key,
+                 const std::stop_token& stop, std::set<std::wstring>& ids) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(root, kClassesKey, 0, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | view.flag,
+                      &opened) != ERROR_SUCCESS) {
+        return false;
+    }
+    const UniqueRegKey classes(opened);
+    const wchar_t* const server = key == ServerKey::InprocServer32 ? kInprocServer : kLocalServer;
+    std::wstring name(kClassNameChars, L'\0'), value(kValueChars, L'\0');
+    bool found = false;
+    for (DWORD index = 0; !stop.stop_requested(); ++index) {
+        DWORD chars = static_cast<DWORD>(name.size());
+        const LONG rc = RegEnumKeyExW(classes.get(), index, name.data(), &chars, nullptr, nullptr,
+                                      nullptr, nullptr);
+        if (rc == ERROR_MORE_DATA) continue;  // not a class id
+        if (rc != ERROR_SUCCESS) break;
+        const std::wstring id(name.data(), chars);
+        if (target.NamedBy(ServerValue(classes.get(), id + server, value), key, view)) {
+            std::wstring folded = id;
+            CharUpperBuffW(folded.data(), static_cast<DWORD>(folded.size()));
+            ids.insert(std::move(folded));
+            found = true;
+        }
+    }
+    return found;
+}
+
+}  // namespace
+
+RegistrationCount CountRegistrations(const std::wstring& file, ServerKey key,
+                                     const std::stop_token& stop) {
+    const Target target(file);
+    RegistrationCount count;
+    count.twoViews = Is64BitWindows();
+    const std::vector<View> views = count.twoViews
+                                        ? std::vector<View>{kView64, kView32}
+                                        : std::vector<View>{kTolvarIs64Bit ? kView64 : kView32};
+    for (const auto& [root, hive] : {std::pair{HKEY_LOCAL_MACHINE, &count.machine},
+                                     std::pair{HKEY_CURRENT_USER, &count.user}}) {
+        std::set<std::wstring> ids;
+        for (const View& view : views) {
+            if (!ScanClasses(root, view, target, key, stop, ids)) continue;
+            (view.is64Bit ? hive->in64BitView : hive->in32BitView) = true;
+        }
+        hive->classes = ids.size();
+    }
+    return count;
+}
+
+}  // namespace tolvar
