@@ -14,6 +14,7 @@ inline constexpr std::wstring_view kRegisterCaption = L"Register";
 inline constexpr std::wstring_view kUnregisterCaption = L"Unregister";
 inline constexpr std::wstring_view kFileNameColumn = L"FileName";
 inline constexpr std::wstring_view kPathColumn = L"Path";
+inline constexpr std::wstring_view kResultColumn = L"Result";
 
 inline constexpr std::wstring_view kDialogTitle = L"Open File";
 inline constexpr std::wstring_view kDialogFilter =

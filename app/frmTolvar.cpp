@@ -13,6 +13,7 @@
 #include "error_log.h"
 #include "module_path.h"
 #include "null_cut.h"
+#include "registration_scan.h"
 #include "resource.h"
 #include "system_function.h"
 
@@ -29,12 +30,18 @@ constexpr DWORD kWindowExStyle = WS_EX_APPWINDOW | WS_EX_ACCEPTFILES;
 constexpr UINT kCopyGlobalData = 0x0049;
 constexpr UINT kDropMessages[] = {WM_DROPFILES, WM_COPYDATA, kCopyGlobalData};
 
+// What the watcher and the registry count post to the window.
+constexpr UINT kCommandEndedMessage = WM_APP + 1;
+constexpr UINT kRegistrationsCountedMessage = WM_APP + 2;
+
 // Control ids stay clear of IDOK and IDCANCEL, which the dialog manager sends for Enter and Esc:
 // the window has no default or cancel button.
 constexpr int kFirstControlId = 100;
 int ControlId(Control c) {
     return kFirstControlId + static_cast<int>(c);
 }
+constexpr int kStatusBarId = kFirstControlId + kControlCount;
+constexpr int kResultColumnIndex = 2;
 
 // Paths compare as the system compares file names: without regard to letter case.
 std::wstring FoldWithSystemCase(std::wstring_view key) {
@@ -89,24 +96,25 @@ std::wstring SystemDirectory() {
     return dir;
 }
 
-}  // namespace
-
-bool StartProcessNoWait(const std::optional<std::wstring>& program, const std::wstring& commandLine,
-                        int showCommand) {
-    // The exact text: a path outside the ANSI code page must reach the program unchanged.
-    std::wstring line = commandLine;  // CreateProcessW may write into the command line
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = static_cast<WORD>(showCommand);
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(program ? program->c_str() : nullptr, line.data(), nullptr, nullptr, FALSE,
-                        0, nullptr, nullptr, &startup, &process)) {
-        return false;
+// The system's text for an error code or a failure HRESULT (one of Win32's by its code), without
+// the line end it comes with; empty when the system has none.
+std::wstring SystemMessage(DWORD code) {
+    constexpr DWORD kWin32Facility = 7;
+    if (IsFailureHResult(code) && HRESULT_FACILITY(code) == kWin32Facility)
+        code = HRESULT_CODE(code);
+    constexpr DWORD kMessageChars = 512;
+    wchar_t text[kMessageChars] = {};
+    const DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                   nullptr, code, 0, text, kMessageChars, nullptr);
+    std::wstring message(text, n < kMessageChars ? n : 0);
+    while (!message.empty() &&
+           (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' ')) {
+        message.pop_back();
     }
-    UniqueHandle thread(process.hThread), handle(process.hProcess);
-    return true;
+    return message;
 }
+
+}  // namespace
 
 frmTolvar::frmTolvar(Options options)
     : m_options(std::move(options)),
@@ -115,7 +123,7 @@ frmTolvar::frmTolvar(Options options)
     if (m_options.historyFile.empty()) {
         m_options.historyFile = ExecutableDirectory() + std::wstring(kHistoryFileName);
     }
-    if (!m_options.startProcess) m_options.startProcess = &StartProcessNoWait;
+    if (!m_options.startProcess) m_options.startProcess = &StartProcess;
 }
 
 frmTolvar::~frmTolvar() = default;
@@ -206,6 +214,12 @@ LRESULT frmTolvar::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_DROPFILES:
             OnDropFiles(reinterpret_cast<HDROP>(wParam));
             return 0;
+        case kCommandEndedMessage:
+            OnCommandEnded(static_cast<CommandId>(wParam));
+            return 0;
+        case kRegistrationsCountedMessage:
+            OnRegistrationsCounted(wParam);
+            return 0;
         case WM_QUERYENDSESSION:
             return TRUE;
         case WM_ENDSESSION:
@@ -231,6 +245,9 @@ bool frmTolvar::OnCreate() {
     SetWindowPos(m_hwnd, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
+    m_watcher = std::make_unique<CommandWatcher>(m_hwnd, kCommandEndedMessage);
+    m_scan =
+        std::make_unique<BackgroundJob<RegistrationCount>>(m_hwnd, kRegistrationsCountedMessage);
     if (!CreateControls()) return false;
     SetColumnWidths();
     AllowDropsFromLowerRights();
@@ -244,6 +261,15 @@ bool frmTolvar::CreateControls() {
     // stops in the order lstHistory, txtFile, cmdPath, Register, Unregister.
     constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX;
     constexpr DWORD kButton = WS_TABSTOP | BS_PUSHBUTTON;
+    // The status bar is made first, so that the list is made where it ends above it, and then
+    // goes to the end of the z-order, where a screen reader takes it last.
+    m_statusBar = CreateWindowExW(0, STATUSCLASSNAMEW, L"",
+                                  WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP | SBARS_TOOLTIPS, 0, 0, 0,
+                                  0, m_hwnd, reinterpret_cast<HMENU>(INT_PTR{kStatusBarId}),
+                                  GetModuleHandleW(nullptr), nullptr);
+    if (!m_statusBar) return false;
+    SendMessageW(m_statusBar, WM_SETFONT, reinterpret_cast<WPARAM>(m_font.get()), FALSE);
+    LayOutStatusBar();
     const std::array<PixelRect, kControlCount> at = ControlRects();
     const HFONT font = m_font.get();
     const auto make = [&](Control c, const wchar_t* className, std::wstring_view text, DWORD style,
@@ -260,10 +286,12 @@ bool frmTolvar::CreateControls() {
     make(kRegisterButton, L"BUTTON", kRegisterCaption, kButton, 0);
     make(kUnregisterButton, L"BUTTON", kUnregisterCaption, kButton, 0);
     if (std::find(m_controls.begin(), m_controls.end(), nullptr) != m_controls.end()) return false;
+    SetWindowPos(m_statusBar, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
     const HWND list = m_controls[kHistoryList];
     ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
-    for (const auto& [index, header] : {std::pair{0, kFileNameColumn}, std::pair{1, kPathColumn}}) {
+    for (const auto& [index, header] : {std::pair{0, kFileNameColumn}, std::pair{1, kPathColumn},
+                                        std::pair{kResultColumnIndex, kResultColumn}}) {
         std::wstring text(header);
         LVCOLUMNW column{};
         column.mask = LVCF_TEXT | LVCF_SUBITEM | LVCF_FMT;
@@ -282,8 +310,10 @@ void frmTolvar::ApplyFont() {
     for (HWND control : m_controls) {
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
     }
+    SendMessageW(m_statusBar, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
     m_font = std::move(font);  // the old font is freed only once no control uses it
     m_textHeight = TextHeight(m_hwnd, m_font.get());
+    LayOutStatusBar();
     InvalidateRect(m_hwnd, nullptr, TRUE);
 }
 
@@ -305,6 +335,36 @@ void frmTolvar::SetColumnWidths() {
     const HWND list = m_controls[kHistoryList];
     ListView_SetColumnWidth(list, 0, TwipsToPixels(kFileNameColumnTwips, m_dpi));
     ListView_SetColumnWidth(list, 1, TwipsToPixels(kPathColumnTwips, m_dpi));
+    ListView_SetColumnWidth(list, kResultColumnIndex, TwipsToPixels(kResultColumnTwips, m_dpi));
+}
+
+void frmTolvar::LayOutStatusBar() {
+    // The status bar places itself along the window's bottom at its font's height.
+    SendMessageW(m_statusBar, WM_SIZE, 0, 0);
+    RECT rect{};
+    GetWindowRect(m_statusBar, &rect);
+    m_statusHeight = rect.bottom - rect.top;
+}
+
+void frmTolvar::SetStatus(const std::wstring& text) {
+    // Set as text, not drawn, so that screen readers read it; the tip shows a cut text whole.
+    SendMessageW(m_statusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    SendMessageW(m_statusBar, SB_SETTIPTEXTW, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+std::wstring frmTolvar::StatusText() const {
+    const auto length = LOWORD(SendMessageW(m_statusBar, SB_GETTEXTLENGTHW, 0, 0));
+    std::wstring text(length + 1u, L'\0');
+    SendMessageW(m_statusBar, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(length);
+    return text;
+}
+
+void frmTolvar::SetResult(const std::wstring& path, std::wstring result) {
+    if (const auto position = m_history.Find(path)) {
+        m_history.SetResult(*position, std::move(result));
+        InvalidateRect(m_controls[kHistoryList], nullptr, FALSE);
+    }
 }
 
 // Load: the stored history, pruned, with its top entry selected and copied into the box.
@@ -327,6 +387,7 @@ void frmTolvar::Form_Load() {
 // current DPI, so a DPI change moves the fixed ones too.
 void frmTolvar::Form_Resize() {
     if (!m_controls[0] || IsIconic(m_hwnd)) return;  // not yet made, or minimized
+    LayOutStatusBar();
     const std::array<PixelRect, kControlCount> at = ControlRects();
     HDWP batch = BeginDeferWindowPos(kControlCount);
     for (std::size_t c = 0; c < kControlCount && batch; ++c) {
@@ -347,6 +408,13 @@ std::array<PixelRect, kControlCount> frmTolvar::ControlRects() const {
     for (Control label : {kHistoryLabel, kFileLabel}) {
         at[label].height = std::max(at[label].height, m_textHeight);
     }
+    // The list ends above the status bar, with the design's margin between them.
+    RECT client{};
+    GetClientRect(m_hwnd, &client);
+    const int listBottom =
+        client.bottom - m_statusHeight - TwipsToPixels(kListBottomMarginTwips, m_dpi);
+    PixelRect& list = at[kHistoryList];
+    list.height = std::max(0, std::min(list.height, listBottom - list.top));
     return at;
 }
 
@@ -458,7 +526,9 @@ LRESULT frmTolvar::OnNotify(const NMHDR& header) {
                 static_cast<std::size_t>(item.iItem) < m_history.Count()) {
                 const HistoryEntry& entry =
                     m_history.Item(static_cast<std::size_t>(item.iItem) + 1);
-                const std::wstring& text = item.iSubItem == 0 ? entry.Text : entry.SubItem1;
+                const std::wstring& text = item.iSubItem == 0   ? entry.Text
+                                           : item.iSubItem == 1 ? entry.SubItem1
+                                                                : entry.Result;
                 const std::size_t n =
                     std::min(text.size(), static_cast<std::size_t>(item.cchTextMax) - 1);
                 std::copy_n(text.data(), n, item.pszText);
@@ -596,29 +666,75 @@ void frmTolvar::SetTarget(const std::wstring& text, const std::wstring& tag) {
     m_tag = tag;
 }
 
-// Register (index 0) or Unregister: start the command minimized without waiting, then move the
-// target to the top of the history. A failing step is passed over quietly.
+// Register (index 0) or Unregister: start the command minimized without waiting, move the target
+// to the top of the history, and watch for the command's end.
 void frmTolvar::cmdReg_Click(std::int16_t index) {
+    const bool registering = index == 0;
     // A pasted path loses the blanks and quotation marks around it; the box shows what runs.
     const std::wstring typed = Text();
     const std::wstring path(CleanTypedPath(typed));
     if (path != typed) SetText(path);
+    if (path.empty()) {
+        SetStatus(NoFileLine(registering));
+        return;
+    }
     const RegisterCommand command = BuildRegisterCommand(path, m_tag, index);
     std::optional<std::wstring> program;
     if (command.kind == TargetKind::Dll) {
         program = SystemDirectory() + L"\\" + std::wstring(kRegsvr32Program);
     }
+    StartedProcess started;
     try {
-        m_options.startProcess(program, command.commandLine, SW_SHOWMINIMIZED);
+        started = m_options.startProcess(program, command.commandLine, SW_SHOWMINIMIZED);
     } catch (...) {
         // The history still records the target, as after a start that reported failure.
         LogCaughtException("starting the register command");
     }
-    // An empty path makes no history entry.
-    if (path.empty()) return;
+    // A new command is the news: the count for the one before is no longer wanted.
+    m_scan->Cancel();
     m_history.Remove(path);
     if (const auto added = m_history.Add(1, path, m_tag)) m_history.SetSubItem1(*added, path);
+    if (!started.process) {
+        SetResult(path, std::wstring(kNotStartedResult));
+        SetStatus(NotStartedLine(m_tag, started.error ? SystemMessage(started.error) : L""));
+    } else if (const auto id = m_watcher->Watch(std::move(started.process))) {
+        m_running[*id] = {path, m_tag, command.kind, registering};
+        SetResult(path, std::wstring(kRunningResult));
+        SetStatus(RunningLine(m_tag, registering));
+    }
     ShowHistory();
+}
+
+// A command ended: its outcome in words on the status bar and in its entry's Result; after a
+// success, what the registry holds of the file is counted off the UI thread.
+void frmTolvar::OnCommandEnded(CommandId id) {
+    const std::optional<DWORD> code = m_watcher->Finish(id);
+    const auto found = m_running.find(id);
+    if (found == m_running.end()) return;
+    const RunningCommand command = std::move(found->second);
+    m_running.erase(found);
+    if (!code) {
+        LogFailure("reading a command's exit code", "GetExitCodeProcess");
+        SetResult(command.path, L"");
+        return;
+    }
+    const CommandOutcome outcome{command.kind, command.registering, *code};
+    const bool wantsText = command.kind == TargetKind::Other && IsFailureHResult(*code);
+    SetResult(command.path, ResultText(outcome));
+    SetStatus(OutcomeLine(command.title, outcome, wantsText ? SystemMessage(*code) : L""));
+    if (!Succeeded(outcome)) return;
+    m_scanned = command;
+    const ServerKey key =
+        command.kind == TargetKind::Dll ? ServerKey::InprocServer32 : ServerKey::LocalServer32;
+    m_scan->Start([path = command.path, key](std::stop_token stop) {
+        return CountRegistrations(path, key, stop);
+    });
+}
+
+void frmTolvar::OnRegistrationsCounted(WPARAM job) {
+    if (const auto count = m_scan->Take(job)) {
+        SetStatus(RegistrationLine(m_scanned.title, m_scanned.registering, *count));
+    }
 }
 
 void frmTolvar::lstHistory_ItemClick(std::size_t position) {

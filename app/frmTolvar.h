@@ -9,32 +9,28 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "background_job.h"
+#include "command_line.h"
+#include "command_watcher.h"
 #include "history_list.h"
 #include "history_store.h"
 #include "layout.h"
+#include "outcome.h"
 #include "win32_handles.h"
 
 namespace tolvar {
-
-// Starts a command line as a separate process with a show state and returns at once; keeps
-// nothing of the process. `program` names the executable to start; when absent the system takes
-// the command line's first word. False when the start failed.
-using ProcessStarter = std::function<bool(const std::optional<std::wstring>& program,
-                                          const std::wstring& commandLine, int showCommand)>;
-
-bool StartProcessNoWait(const std::optional<std::wstring>& program, const std::wstring& commandLine,
-                        int showCommand);
 
 class frmTolvar {
   public:
     struct Options {
         std::wstring historyFile;  // empty: "Tolvar.ini" beside the executable
         SdkRootSource sdkRoot = DefaultSdkRootSource();
-        ProcessStarter startProcess;  // empty: StartProcessNoWait
+        ProcessStarter startProcess;  // empty: StartProcess
         bool quitOnDestroy = true;    // the program ends with its only window
     };
 
@@ -72,6 +68,12 @@ class frmTolvar {
     // Text and Tag together, as a pick in the file dialog or in the list sets them.
     void SetTarget(const std::wstring& text, const std::wstring& tag);
     int Dpi() const { return m_dpi; }
+    HWND StatusBar() const { return m_statusBar; }
+    // What the status bar says of the last command.
+    std::wstring StatusText() const;
+    std::size_t RunningCommands() const { return m_running.size(); }
+    // True while the registry is being read for the last command.
+    bool Counting() const { return m_scan && m_scan->Busy(); }
     const std::wstring& HistoryFile() const { return m_options.historyFile; }
 
   private:
@@ -86,12 +88,18 @@ class frmTolvar {
     void OnActivate(bool active);
     void OnClose();
     void OnDropFiles(HDROP drop);
+    void OnCommandEnded(CommandId id);
+    void OnRegistrationsCounted(WPARAM job);
     void AllowDropsFromLowerRights();
 
     bool CreateControls();
     void ApplyFont();
     void LoadIcons();
     void SetColumnWidths();
+    void SetStatus(const std::wstring& text);
+    // Sizes the status bar to the window and its font; the list ends above it.
+    void LayOutStatusBar();
+    void SetResult(const std::wstring& path, std::wstring result);
     // Where the layout rule puts every control at the window's outer size and DPI, in pixels.
     std::array<PixelRect, kControlCount> ControlRects() const;
     void SetText(const std::wstring& text);
@@ -113,6 +121,20 @@ class frmTolvar {
     bool m_showingHistory = false;  // list view changes made by the program, not the user
     bool m_settingText = false;     // a change of the box made by the program, not an edit
     bool m_unloaded = false;
+
+    // A command under way, from its start to its end.
+    struct RunningCommand {
+        std::wstring path, title;
+        TargetKind kind;
+        bool registering;
+    };
+    HWND m_statusBar = nullptr;
+    int m_statusHeight = 0;  // in pixels
+    std::unique_ptr<CommandWatcher> m_watcher;
+    std::map<CommandId, RunningCommand> m_running;
+    // The registry count after the last command that succeeded, with what it is counted for.
+    std::unique_ptr<BackgroundJob<RegistrationCount>> m_scan;
+    RunningCommand m_scanned{};
 };
 
 }  // namespace tolvar

@@ -27,7 +27,7 @@ std::optional<std::size_t> HistoryList::Add(std::optional<std::size_t> index, st
     const std::size_t at = index ? *index - 1 : m_rows.size();
     std::wstring folded = m_fold(key);
     if (!m_keys.insert(folded).second) return std::nullopt;
-    Row row{{std::move(text), std::move(key), {}}, std::move(folded)};
+    Row row{{std::move(text), std::move(key), {}, {}}, std::move(folded)};
     m_rows.insert(m_rows.begin() + static_cast<std::ptrdiff_t>(at), std::move(row));
     if (m_selected && *m_selected >= at) ++*m_selected;
     return at + 1;
@@ -64,6 +64,10 @@ void HistoryList::SetText(std::size_t position, std::wstring text) {
 
 void HistoryList::SetSubItem1(std::size_t position, std::wstring path) {
     m_rows[Index(position)].entry.SubItem1 = std::move(path);
+}
+
+void HistoryList::SetResult(std::size_t position, std::wstring result) {
+    m_rows[Index(position)].entry.Result = std::move(result);
 }
 
 bool HistoryList::Selected(std::size_t position) const {

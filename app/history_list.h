@@ -15,6 +15,7 @@ struct HistoryEntry {
     std::wstring Text;      // the title: the file name without its directory
     std::wstring Key;       // the full path, unique in the list
     std::wstring SubItem1;  // the full path once more, shown in the "Path" column
+    std::wstring Result;    // the last outcome of a command on the entry in this session
 };
 
 // Maps a key to the form in which keys are compared: Windows paths compare without regard to
@@ -46,6 +47,7 @@ class HistoryList {
 
     void SetText(std::size_t position, std::wstring text);
     void SetSubItem1(std::size_t position, std::wstring path);
+    void SetResult(std::size_t position, std::wstring result);
 
     // At most one entry is selected; the selection stays with its entry when others move.
     bool Selected(std::size_t position) const;

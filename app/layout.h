@@ -20,6 +20,8 @@ inline constexpr float kMinOuterHeightTwips = 1970;
 // Column widths of the history list, in twips.
 inline constexpr float kFileNameColumnTwips = 1800;
 inline constexpr float kPathColumnTwips = 4000;
+// Wide enough for "Unregistered" and "Failed (0x80070005)" in the message font.
+inline constexpr float kResultColumnTwips = 1500;
 
 struct TwipsRect {
     float left, top, width, height;
@@ -52,6 +54,11 @@ inline constexpr std::array<TwipsRect, kControlCount> kDesignLayout{{
 }};
 
 using Layout = std::array<TwipsRect, kControlCount>;
+
+// Below the list, as designed, before the window's bottom edge; the list keeps it above the status
+// bar.
+inline constexpr float kListBottomMarginTwips =
+    kClientHeightTwips - (kDesignLayout[kHistoryList].top + kDesignLayout[kHistoryList].height);
 
 // The design layout with the layout rule applied for the window's outer width and height in
 // twips. Widths and heights never go below 0 (the rule holds from the minimum outer size up).

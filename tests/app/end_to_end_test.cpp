@@ -4,6 +4,7 @@
 
 #include <fstream>
 
+#include "../fixtures/fixture_file.h"
 #include "win32_handles.h"
 
 namespace tolvar::testing {
@@ -11,6 +12,16 @@ namespace {
 
 class EndToEndTest : public WindowTest {
   protected:
+    // The test server's class goes, whatever a test left registered.
+    void TearDown() override {
+        WindowTest::TearDown();
+        for (const REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+            RegDeleteKeyExW(HKEY_CURRENT_USER,
+                            (std::wstring(fixture::kTestClassKey) + fixture::kServerSubKey).c_str(),
+                            view, 0);
+            RegDeleteKeyExW(HKEY_CURRENT_USER, fixture::kTestClassKey, view, 0);
+        }
+    }
     // The fixtures copied into a fresh directory, whose name may hold a blank.
     fs::path Stage(const std::string& directoryName) {
         const fs::path dir = m_dir.path() / directoryName;
@@ -35,6 +46,60 @@ TEST_F(EndToEndTest, RegsvrRegistersAndUnregistersADll) {
         EXPECT_EQ(Form().History().Item(1).Text, L"testcom.DLL");
     }
     EXPECT_EQ(Form().History().Count(), 2u);
+}
+
+// The status line for each kind of outcome, from the real regsvr32 and a real EXE server.
+TEST_F(EndToEndTest, TheStatusBarSaysWhatEachCommandDid) {
+    const fs::path dir = Stage("outcome");
+    const fs::path dll = dir / "testcom.dll", exe = dir / "record_args.exe";
+    fs::copy_file(TestDirectory() / "noexport.dll", dir / "noexport.dll");
+    WriteFile(dir / "text.dll", "This is no program.\r\n");
+    Open(false);
+    const auto run = [&](const fs::path& file, Control button = kRegisterButton) {
+        Register(file.wstring(), file.filename().wstring(), button);
+        WaitUntilSettled();
+        return Form().StatusText();
+    };
+    // The start of a line whose end depends on the system: the registry views, the system's text.
+    const auto start = [](const std::wstring& line, std::wstring_view expected) {
+        return line.substr(0, expected.size());
+    };
+    EXPECT_EQ(start(run(dll), L"testcom.dll registered: 1 class (per-user"),
+              L"testcom.dll registered: 1 class (per-user");
+    EXPECT_EQ(ListText(0, 2), L"Registered");
+    EXPECT_EQ(run(dll, kUnregisterButton), L"testcom.dll unregistered: no class names it any more");
+    EXPECT_EQ(start(run(dir / "text.dll"), L"text.dll failed (exit code 3): "),
+              L"text.dll failed (exit code 3): ");
+    EXPECT_EQ(ListText(0, 2), L"Failed (3)");
+    EXPECT_EQ(run(dir / "noexport.dll"),
+              L"noexport.dll failed (exit code 4): it has no DllRegisterServer");
+    Touch(dll.wstring() + fixture::kFailSuffix);
+    EXPECT_EQ(run(dll), L"testcom.dll failed (exit code 5): its own registration failed");
+    Touch(exe.wstring() + fixture::kFailSuffix);
+    const std::wstring failed = run(exe);
+    EXPECT_EQ(start(failed, L"record_args.exe failed (exit code 0x80070005): "),
+              L"record_args.exe failed (exit code 0x80070005): ");
+    EXPECT_GT(failed.size(), 48u) << "the system's text for the HRESULT follows";
+    EXPECT_EQ(ListText(0, 2), L"Failed (0x80070005)");
+}
+
+// Commands run side by side; a close while they run waits for none and leaves no handle open.
+TEST_F(EndToEndTest, ACloseWhileCommandsRunIsPromptAndLeavesNothingOpen) {
+    const fs::path exe = Stage("slow") / "record_args.exe",
+                   wait = exe.wstring() + fixture::kWaitSuffix;
+    Touch(wait);
+    Open(false);
+    const std::size_t handles = OpenHandleCount();
+    constexpr int kCommands = 20;
+    for (int i = 0; i < kCommands; ++i) Register(exe.wstring(), L"record_args.exe");
+    EXPECT_EQ(Form().RunningCommands(), std::size_t{kCommands});
+    EXPECT_EQ(ListText(0, 2), L"Running\u2026");
+    EXPECT_EQ(Form().StatusText(), L"Registering record_args.exe\u2026");
+    const ULONGLONG start = GetTickCount64();
+    Close();
+    EXPECT_LT(GetTickCount64() - start, 2000u);
+    EXPECT_LT(OpenHandleCount(), handles + kCommands / 2);
+    fs::remove(wait);
 }
 
 TEST_F(EndToEndTest, TypedPathsAndOcxControlsReachRegsvr32) {

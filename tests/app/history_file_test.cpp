@@ -221,7 +221,7 @@ TEST_F(HistoryFileTest, ASaveThatCannotBeWrittenIsLostQuietly) {
     options.historyFile = (m_dir.path() / "no such folder" / "Tolvar.ini").wstring();
     options.sdkRoot = m_sdk.Source();
     options.quitOnDestroy = false;
-    options.startProcess = [](const auto&, const auto&, int) { return true; };
+    options.startProcess = [](const auto&, const auto&, int) { return StillRunning(); };
     m_hwnd = frmTolvar::Create(GetModuleHandleA(nullptr), std::move(options));
     ASSERT_NE(m_hwnd, nullptr);
     Touch(m_dir.path() / "a.dll");

@@ -24,6 +24,11 @@ struct StartedCommand {
     int showCommand;
 };
 
+// A captured command that runs until the window closes: a handle that never signals.
+inline StartedProcess StillRunning() {
+    return {UniqueHandle(CreateEventW(nullptr, TRUE, FALSE, nullptr)), ERROR_SUCCESS};
+}
+
 // Serves what is queued as the program's own loop would, Unicode and with the dialog manager.
 inline void PumpMessages() {
     MSG message;
@@ -39,7 +44,8 @@ inline void PumpMessages() {
 class WindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+        INITCOMMONCONTROLSEX controls{
+            sizeof controls, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
         InitCommonControlsEx(&controls);
     }
     void TearDown() override {
@@ -57,7 +63,7 @@ class WindowTest : public ::testing::Test {
             options.startProcess = [this](const std::optional<std::wstring>& program,
                                           const std::wstring& line, int show) {
                 m_started.push_back({program, line, show});
-                return true;
+                return StillRunning();
             };
         }
         m_hwnd = frmTolvar::Create(GetModuleHandleA(nullptr), std::move(options));
@@ -97,14 +103,28 @@ class WindowTest : public ::testing::Test {
         Press(button);
     }
 
+    // Serves messages until every command has ended and the registry count after it is shown, or
+    // a while has passed.
+    void WaitUntilSettled() {
+        const ULONGLONG deadline = GetTickCount64() + kWaitMs;
+        for (;;) {
+            PumpMessages();
+            if (Form().RunningCommands() == 0 && !Form().Counting()) return;
+            const ULONGLONG now = GetTickCount64();
+            if (now >= deadline) return;
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now),
+                                      QS_ALLINPUT);
+        }
+    }
+
     std::wstring ListText(int item, int column) {
-        char buffer[512] = {};
-        LVITEMA lv{};
+        wchar_t buffer[512] = {};
+        LVITEMW lv{};
         lv.iSubItem = column;
         lv.pszText = buffer;
-        lv.cchTextMax = sizeof buffer;
-        SendMessageA(Ctl(kHistoryList), LVM_GETITEMTEXTA, item, reinterpret_cast<LPARAM>(&lv));
-        return std::wstring(buffer, buffer + strlen(buffer));
+        lv.cchTextMax = static_cast<int>(std::size(buffer));
+        SendMessageW(Ctl(kHistoryList), LVM_GETITEMTEXTW, item, reinterpret_cast<LPARAM>(&lv));
+        return buffer;
     }
 
     TempDir m_dir;
