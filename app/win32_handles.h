@@ -106,4 +106,38 @@ using UniqueRegKey = UniqueAny<HKEY, &RegCloseKey>;
 using UniqueModule = UniqueAny<HMODULE, &FreeLibrary>;
 using UniqueWinEventHook = UniqueAny<HWINEVENTHOOK, &UnhookWinEvent>;
 
+// Owns one reference to a COM object and releases it when replaced or when the owner goes.
+// Release reports a count, not an error, so it has an owner of its own.
+template <typename Interface>
+class UniqueCom {
+  public:
+    UniqueCom() noexcept = default;
+    UniqueCom(UniqueCom&& other) noexcept : m_object(std::exchange(other.m_object, nullptr)) {}
+    UniqueCom& operator=(UniqueCom&& other) noexcept {
+        if (this != &other) reset(std::exchange(other.m_object, nullptr));
+        return *this;
+    }
+    UniqueCom(const UniqueCom&) = delete;
+    UniqueCom& operator=(const UniqueCom&) = delete;
+    ~UniqueCom() { reset(); }
+
+    Interface* get() const noexcept { return m_object; }
+    Interface* operator->() const noexcept { return m_object; }
+    explicit operator bool() const noexcept { return m_object != nullptr; }
+
+    // Where a function that hands out a reference (CoCreateInstance, QueryInterface) puts it;
+    // the reference held before is released first.
+    void** put() noexcept {
+        reset();
+        return reinterpret_cast<void**>(&m_object);
+    }
+
+    void reset(Interface* object = nullptr) noexcept {
+        if (Interface* old = std::exchange(m_object, object)) old->Release();
+    }
+
+  private:
+    Interface* m_object = nullptr;
+};
+
 }  // namespace tolvar

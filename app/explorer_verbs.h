@@ -1,0 +1,46 @@
+// The Explorer entries Tolvar can add for the user, as texts: the verbs on in-process server
+// files, their command lines, and the Send To shortcut's name. explorer_entries.h writes them.
+#pragma once
+
+#include <array>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+namespace tolvar {
+
+// The user's own classes key, below HKEY_CURRENT_USER: nothing there needs more rights.
+inline constexpr std::wstring_view kUserClassesPath = L"Software\\Classes";
+// Below the classes key, verbs that apply to a file type whatever program opens it.
+inline constexpr std::wstring_view kFileTypeVerbsKey = L"SystemFileAssociations";
+inline constexpr std::wstring_view kShellKey = L"shell";
+inline constexpr std::wstring_view kCommandKey = L"command";
+
+// The file types regsvr32 serves, as KindOfTitle tells them: the verbs go on these.
+inline constexpr std::array<std::wstring_view, 3> kVerbExtensions{L".dll", L".ocx", L".ax"};
+
+// What a verb passes to Tolvar before the file's path.
+inline constexpr std::wstring_view kRegisterSwitch = L"/register";
+inline constexpr std::wstring_view kUnregisterSwitch = L"/unregister";
+
+struct ExplorerVerb {
+    std::wstring_view key;      // the verb's key below "shell"; Tolvar's by its name
+    std::wstring_view caption;  // what the context menu shows
+    bool registering;
+};
+inline constexpr std::array kExplorerVerbs{
+    ExplorerVerb{L"Tolvar.Register", L"Register with Tolvar", true},
+    ExplorerVerb{L"Tolvar.Unregister", L"Unregister with Tolvar", false},
+};
+
+// Send To starts it with the chosen files as its arguments.
+inline constexpr std::wstring_view kSendToShortcutName = L"Tolvar.lnk";
+
+// "<exe>" /register "%1" (or /unregister): both paths quoted whatever they hold, so that each
+// stays one argument.
+std::wstring VerbCommand(std::wstring_view exePath, bool registering);
+
+// The parts joined with a backslash, none doubled where a part already ends in one.
+std::wstring BackslashJoin(std::initializer_list<std::wstring_view> parts);
+
+}  // namespace tolvar
