@@ -105,6 +105,8 @@ using UniqueIcon = UniqueAny<HICON, &DestroyIcon>;
 using UniqueRegKey = UniqueAny<HKEY, &RegCloseKey>;
 using UniqueModule = UniqueAny<HMODULE, &FreeLibrary>;
 using UniqueWinEventHook = UniqueAny<HWINEVENTHOOK, &UnhookWinEvent>;
+// MapViewOfFile's views.
+using UniqueMapView = UniqueAny<LPCVOID, &UnmapViewOfFile>;
 
 // Owns one reference to a COM object and releases it when replaced or when the owner goes.
 // Release reports a count, not an error, so it has an owner of its own.

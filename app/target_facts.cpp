@@ -1,0 +1,87 @@
+#include "target_facts.h"
+
+#include <cstdio>
+#include <iterator>
+#include <string_view>
+
+namespace tolvar {
+
+namespace {
+
+constexpr std::wstring_view kSeparator = L" \u00B7 ";
+constexpr std::wstring_view kFileMissing = L"file not found";
+constexpr std::wstring_view kFileUnreadable = L"the file cannot be read";
+constexpr std::wstring_view kNotAProgram = L"not a program file";
+constexpr std::wstring_view kProcessorCannotRun = L"this processor cannot run it";
+constexpr std::wstring_view kRegistersItself = L"registers itself";
+constexpr std::wstring_view kDotNet = L".NET assembly: register it with regasm";
+constexpr std::wstring_view kNoRegisterExport =
+    L"no DllRegisterServer: regsvr32 cannot register it";
+constexpr std::wstring_view kMissing = L"missing: ";
+constexpr std::wstring_view kMissingDelayLoaded = L"delay-loaded, missing: ";
+
+std::wstring Widen(const std::string& ascii) {
+    // Module names in a program file are ANSI; the ones that matter here are plain ASCII.
+    return std::wstring(ascii.begin(), ascii.end());
+}
+
+std::wstring List(const std::vector<std::string>& names) {
+    std::wstring list;
+    for (const std::string& name : names) {
+        if (!list.empty()) list += L", ";
+        list += Widen(name);
+    }
+    return list;
+}
+
+std::wstring Processor(const PeImage& image) {
+    switch (image.machine) {
+        case PeMachine::X86:
+            return L"32-bit";
+        case PeMachine::X64:
+            return L"64-bit";
+        case PeMachine::Arm64:
+            return L"ARM64";
+        case PeMachine::Other:
+            break;
+    }
+    wchar_t text[32];
+    std::swprintf(text, std::size(text), L"machine 0x%04X", unsigned{image.machineCode});
+    return text;
+}
+
+std::wstring Kind(const PeImage& image) {
+    return Processor(image) + (image.isDll ? L" DLL" : L" EXE");
+}
+
+}  // namespace
+
+std::wstring TargetLine(const TargetFacts& facts) {
+    if (facts.file == TargetFacts::File::Missing) return std::wstring(kFileMissing);
+    if (facts.file == TargetFacts::File::Unreadable) return std::wstring(kFileUnreadable);
+    if (!facts.image) return std::wstring(kNotAProgram);
+    const PeImage& image = *facts.image;
+    std::wstring line = Kind(image);
+    const auto add = [&line](std::wstring_view part) { line.append(kSeparator).append(part); };
+    if (!facts.processorRuns) add(kProcessorCannotRun);
+    if (image.isDll) {
+        add(image.exportsRegister ? kRegistersItself
+            : image.hasClrHeader  ? kDotNet
+                                  : kNoRegisterExport);
+    }
+    const std::wstring bits = L" (" + Processor(image) + L")";
+    if (!facts.missing.empty()) add(std::wstring(kMissing) + List(facts.missing) + bits);
+    if (!facts.missingDelayLoaded.empty()) {
+        add(std::wstring(kMissingDelayLoaded) + List(facts.missingDelayLoaded) + bits);
+    }
+    return line;
+}
+
+std::wstring LoadFailureDetail(const TargetFacts& facts) {
+    if (facts.file != TargetFacts::File::Found || !facts.image) return TargetLine(facts);
+    if (!facts.processorRuns) return Kind(*facts.image) + L": " + std::wstring(kProcessorCannotRun);
+    if (!facts.missing.empty()) return L"missing " + List(facts.missing);
+    return {};
+}
+
+}  // namespace tolvar

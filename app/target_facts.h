@@ -1,0 +1,34 @@
+// What Tolvar knows of a target before anything runs, and how it says so: its processor, DLL or
+// EXE, whether it registers itself, and the DLLs it needs that are found nowhere.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "pe_image.h"
+
+namespace tolvar {
+
+struct TargetFacts {
+    enum class File { Found, Missing, Unreadable };
+    File file = File::Missing;
+    std::optional<PeImage> image;  // nothing: not a program file
+    bool processorRuns = true;     // this machine's processor can run the image
+    // DLLs it needs, directly or through the DLLs it needs, found nowhere the loader looks.
+    std::vector<std::string> missing;
+    // DLLs it loads only when first called: a missing one fails later, not at the load.
+    std::vector<std::string> missingDelayLoaded;
+
+    bool operator==(const TargetFacts&) const = default;
+};
+
+// One line for the status bar: "32-bit DLL · registers itself", "64-bit EXE", "not a program
+// file", "32-bit DLL · missing: MSVCP140.dll, VCRUNTIME140.dll (32-bit)", ...
+std::wstring TargetLine(const TargetFacts& facts);
+
+// What the facts tell of a load that failed (regsvr32's exit code 3, whatever the cause): "missing
+// VCRUNTIME140.dll", "not a program file", ...; empty when they tell nothing.
+std::wstring LoadFailureDetail(const TargetFacts& facts);
+
+}  // namespace tolvar
