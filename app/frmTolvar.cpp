@@ -14,6 +14,7 @@
 #include "module_path.h"
 #include "null_cut.h"
 #include "registration_scan.h"
+#include "target_inspection.h"
 #include "resource.h"
 #include "system_function.h"
 
@@ -33,6 +34,15 @@ constexpr UINT kDropMessages[] = {WM_DROPFILES, WM_COPYDATA, kCopyGlobalData};
 // What the watcher and the registry count post to the window.
 constexpr UINT kCommandEndedMessage = WM_APP + 1;
 constexpr UINT kRegistrationsCountedMessage = WM_APP + 2;
+constexpr UINT kTargetInspectedMessage = WM_APP + 3;
+
+// A typed path is read once the typing pauses, so that typing stays instant.
+constexpr UINT_PTR kTypingPauseTimer = 1;
+constexpr UINT kTypingPauseMs = 400;
+
+// The status bar's target part is as wide as its text, up to this share of the bar; the outcome
+// part has the rest.
+constexpr double kTargetPartLargestShare = 0.5;
 
 // Control ids stay clear of IDOK and IDCANCEL, which the dialog manager sends for Enter and Esc:
 // the window has no default or cancel button.
@@ -83,6 +93,17 @@ int TextHeight(HWND hwnd, HFONT font) {
         ReleaseDC(hwnd, dc);
     }
     return height;
+}
+
+int TextWidth(HWND hwnd, HFONT font, const std::wstring& text) {
+    SIZE size{};
+    if (HDC dc = GetDC(hwnd)) {
+        const HGDIOBJ old = SelectObject(dc, font);
+        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+        SelectObject(dc, old);
+        ReleaseDC(hwnd, dc);
+    }
+    return size.cx;
 }
 
 std::wstring SystemDirectory() {
@@ -217,6 +238,12 @@ LRESULT frmTolvar::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case kCommandEndedMessage:
             OnCommandEnded(static_cast<CommandId>(wParam));
             return 0;
+        case kTargetInspectedMessage:
+            OnTargetInspected(wParam);
+            return 0;
+        case WM_TIMER:
+            OnTimer(wParam);
+            return 0;
         case kRegistrationsCountedMessage:
             OnRegistrationsCounted(wParam);
             return 0;
@@ -248,6 +275,7 @@ bool frmTolvar::OnCreate() {
     m_watcher = std::make_unique<CommandWatcher>(m_hwnd, kCommandEndedMessage);
     m_scan =
         std::make_unique<BackgroundJob<RegistrationCount>>(m_hwnd, kRegistrationsCountedMessage);
+    m_inspection = std::make_unique<BackgroundJob<TargetFacts>>(m_hwnd, kTargetInspectedMessage);
     if (!CreateControls()) return false;
     SetColumnWidths();
     AllowDropsFromLowerRights();
@@ -344,18 +372,33 @@ void frmTolvar::LayOutStatusBar() {
     RECT rect{};
     GetWindowRect(m_statusBar, &rect);
     m_statusHeight = rect.bottom - rect.top;
+    const int width = rect.right - rect.left;
+    int target = 0;
+    if (const std::wstring text = StatusText(StatusPart::Target); !text.empty()) {
+        // The text with the part's borders and the size grip beside it.
+        int borders[3] = {};
+        SendMessageW(m_statusBar, SB_GETBORDERS, 0, reinterpret_cast<LPARAM>(borders));
+        const int grip = SystemMetricForDpi(SM_CXVSCROLL, m_dpi);
+        target = TextWidth(m_statusBar, m_font.get(), text) + 2 * borders[0] + borders[2] + grip;
+        target = std::min(target, static_cast<int>(width * kTargetPartLargestShare));
+    }
+    const int edges[] = {width - target, -1};
+    SendMessageW(m_statusBar, SB_SETPARTS, std::size(edges), reinterpret_cast<LPARAM>(edges));
 }
 
-void frmTolvar::SetStatus(const std::wstring& text) {
+void frmTolvar::SetStatus(const std::wstring& text, StatusPart part) {
     // Set as text, not drawn, so that screen readers read it; the tip shows a cut text whole.
-    SendMessageW(m_statusBar, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(text.c_str()));
-    SendMessageW(m_statusBar, SB_SETTIPTEXTW, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    const auto index = static_cast<WPARAM>(part);
+    SendMessageW(m_statusBar, SB_SETTEXTW, index, reinterpret_cast<LPARAM>(text.c_str()));
+    SendMessageW(m_statusBar, SB_SETTIPTEXTW, index, reinterpret_cast<LPARAM>(text.c_str()));
+    if (part == StatusPart::Target) LayOutStatusBar();
 }
 
-std::wstring frmTolvar::StatusText() const {
-    const auto length = LOWORD(SendMessageW(m_statusBar, SB_GETTEXTLENGTHW, 0, 0));
+std::wstring frmTolvar::StatusText(StatusPart part) const {
+    const auto index = static_cast<WPARAM>(part);
+    const auto length = LOWORD(SendMessageW(m_statusBar, SB_GETTEXTLENGTHW, index, 0));
     std::wstring text(length + 1u, L'\0');
-    SendMessageW(m_statusBar, SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text.data()));
+    SendMessageW(m_statusBar, SB_GETTEXTW, index, reinterpret_cast<LPARAM>(text.data()));
     text.resize(length);
     return text;
 }
@@ -623,6 +666,32 @@ void frmTolvar::SetText(const std::wstring& text) {
 // give for the path now in the box, so the kind and the history's title belong to that path.
 void frmTolvar::txtFile_Change() {
     m_tag = TitleOfPath(CleanTypedPath(Text()));
+    SetTimer(m_hwnd, kTypingPauseTimer, kTypingPauseMs, nullptr);
+}
+
+void frmTolvar::OnTimer(UINT_PTR id) {
+    if (id != kTypingPauseTimer) return;
+    KillTimer(m_hwnd, kTypingPauseTimer);
+    InspectTarget(std::wstring(CleanTypedPath(Text())));
+}
+
+void frmTolvar::InspectTarget(const std::wstring& path) {
+    if (path.empty()) {
+        m_inspection->Cancel();
+        m_inspecting.clear();
+        SetStatus(L"", StatusPart::Target);
+        return;
+    }
+    m_inspecting = path;
+    m_inspection->Start([path](std::stop_token stop) { return tolvar::InspectTarget(path, stop); });
+}
+
+void frmTolvar::OnTargetInspected(WPARAM job) {
+    if (auto facts = m_inspection->Take(job)) {
+        SetStatus(TargetLine(*facts), StatusPart::Target);
+        m_inspected = m_inspecting;
+        m_facts = std::move(facts);
+    }
 }
 
 // The entry that takes the removed one's place (or the new last one) is selected; the box keeps
@@ -664,6 +733,13 @@ void frmTolvar::cmdPath_Click() {
 void frmTolvar::SetTarget(const std::wstring& text, const std::wstring& tag) {
     SetText(text);
     m_tag = tag;
+    // The first target, at start-up, is read once the window shows: the start waits for nothing.
+    if (!IsWindowVisible(m_hwnd)) {
+        SetTimer(m_hwnd, kTypingPauseTimer, USER_TIMER_MINIMUM, nullptr);
+        return;
+    }
+    KillTimer(m_hwnd, kTypingPauseTimer);
+    InspectTarget(text);
 }
 
 // Register (index 0) or Unregister: start the command minimized without waiting, move the target
@@ -720,8 +796,12 @@ void frmTolvar::OnCommandEnded(CommandId id) {
     }
     const CommandOutcome outcome{command.kind, command.registering, *code};
     const bool wantsText = command.kind == TargetKind::Other && IsFailureHResult(*code);
+    // regsvr32 says "could not load" alike for every cause; what was read of the file tells which.
+    const bool known =
+        m_facts && FoldWithSystemCase(m_inspected) == FoldWithSystemCase(command.path);
     SetResult(command.path, ResultText(outcome));
-    SetStatus(OutcomeLine(command.title, outcome, wantsText ? SystemMessage(*code) : L""));
+    SetStatus(OutcomeLine(command.title, outcome, wantsText ? SystemMessage(*code) : L"",
+                          known ? LoadFailureDetail(*m_facts) : L""));
     if (!Succeeded(outcome)) return;
     m_scanned = command;
     const ServerKey key =

@@ -21,6 +21,7 @@
 #include "history_store.h"
 #include "layout.h"
 #include "outcome.h"
+#include "target_facts.h"
 #include "win32_handles.h"
 
 namespace tolvar {
@@ -69,11 +70,14 @@ class frmTolvar {
     void SetTarget(const std::wstring& text, const std::wstring& tag);
     int Dpi() const { return m_dpi; }
     HWND StatusBar() const { return m_statusBar; }
-    // What the status bar says of the last command.
-    std::wstring StatusText() const;
+    // The status bar's two parts: what the last command did, and what the target is.
+    enum class StatusPart { Outcome, Target };
+    std::wstring StatusText(StatusPart part = StatusPart::Outcome) const;
     std::size_t RunningCommands() const { return m_running.size(); }
     // True while the registry is being read for the last command.
     bool Counting() const { return m_scan && m_scan->Busy(); }
+    // True while the target is being read.
+    bool Inspecting() const { return m_inspection && m_inspection->Busy(); }
     const std::wstring& HistoryFile() const { return m_options.historyFile; }
 
   private:
@@ -90,13 +94,17 @@ class frmTolvar {
     void OnDropFiles(HDROP drop);
     void OnCommandEnded(CommandId id);
     void OnRegistrationsCounted(WPARAM job);
+    void OnTargetInspected(WPARAM job);
+    void OnTimer(UINT_PTR id);
+    // Reads what the file is, off the UI thread; a new target cancels the reading before it.
+    void InspectTarget(const std::wstring& path);
     void AllowDropsFromLowerRights();
 
     bool CreateControls();
     void ApplyFont();
     void LoadIcons();
     void SetColumnWidths();
-    void SetStatus(const std::wstring& text);
+    void SetStatus(const std::wstring& text, StatusPart part = StatusPart::Outcome);
     // Sizes the status bar to the window and its font; the list ends above it.
     void LayOutStatusBar();
     void SetResult(const std::wstring& path, std::wstring result);
@@ -135,6 +143,10 @@ class frmTolvar {
     // The registry count after the last command that succeeded, with what it is counted for.
     std::unique_ptr<BackgroundJob<RegistrationCount>> m_scan;
     RunningCommand m_scanned{};
+    // What the target file is, and for which path; the latest inspection's.
+    std::unique_ptr<BackgroundJob<TargetFacts>> m_inspection;
+    std::wstring m_inspecting, m_inspected;
+    std::optional<TargetFacts> m_facts;
 };
 
 }  // namespace tolvar

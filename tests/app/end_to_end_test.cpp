@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "../fixtures/fixture_file.h"
+#include "pe_builder.h"
 #include "win32_handles.h"
 
 namespace tolvar::testing {
@@ -100,6 +101,34 @@ TEST_F(EndToEndTest, ACloseWhileCommandsRunIsPromptAndLeavesNothingOpen) {
     EXPECT_LT(GetTickCount64() - start, 2000u);
     EXPECT_LT(OpenHandleCount(), handles + kCommands / 2);
     fs::remove(wait);
+}
+
+// What a file is shows before anything runs, and tells why regsvr32 could not load it.
+TEST_F(EndToEndTest, TheTargetIsReadBeforeItRuns) {
+    const fs::path dir = Stage("inspect");
+    testing::PeBuilder crafted;
+    crafted.machine = sizeof(void*) == 8 ? pe::kMachineX64 : pe::kMachineX86;
+    crafted.pe32Plus = sizeof(void*) == 8;
+    crafted.exports = {{"DllRegisterServer", ""}};
+    crafted.imports = {"tolvar-nowhere.dll"};
+    const std::vector<std::uint8_t> image = crafted.Build();
+    WriteFile(dir / "needs.dll", std::string(image.begin(), image.end()));
+    WriteFile(dir / "text.dll", "This is no program.\r\n");
+    Open(false);
+    const std::wstring bits = sizeof(void*) == 8 ? L"64-bit" : L"32-bit";
+    const auto inspect = [&](const fs::path& file) {
+        Form().SetTarget(file.wstring(), file.filename().wstring());
+        WaitUntilSettled();
+        return Form().StatusText(frmTolvar::StatusPart::Target);
+    };
+    EXPECT_EQ(inspect(dir / "testcom.dll"), bits + L" DLL \u00B7 registers itself");
+    EXPECT_EQ(inspect(dir / "text.dll"), L"not a program file");
+    EXPECT_EQ(
+        inspect(dir / "needs.dll"),
+        bits + L" DLL \u00B7 registers itself \u00B7 missing: tolvar-nowhere.dll (" + bits + L")");
+    Press(kRegisterButton);
+    WaitUntilSettled();
+    EXPECT_EQ(Form().StatusText(), L"needs.dll failed (exit code 3): missing tolvar-nowhere.dll");
 }
 
 TEST_F(EndToEndTest, TypedPathsAndOcxControlsReachRegsvr32) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "server_value.h"
+#include "target_facts.h"
 
 namespace tolvar {
 namespace {
@@ -46,6 +47,37 @@ TEST(Outcome, TheRegistryCountSaysWhereTheClassesAre) {
     count.twoViews = false;
     count.machine = {};
     EXPECT_EQ(RegistrationLine(L"x.dll", true, count), L"x.dll registered: 1 class (per-user)");
+}
+
+TEST(TargetFacts, TheLineWarnsInPlainWordsAndTheLoadFailureSaysWhy) {
+    TargetFacts facts;
+    EXPECT_EQ(TargetLine(facts), L"file not found");
+    facts.file = TargetFacts::File::Found;
+    EXPECT_EQ(TargetLine(facts), L"not a program file");
+    EXPECT_EQ(LoadFailureDetail(facts), L"not a program file");
+    PeImage image;
+    image.machine = PeMachine::X86;
+    image.isDll = true;
+    image.hasClrHeader = true;
+    facts.image = image;
+    EXPECT_EQ(TargetLine(facts), L"32-bit DLL \u00B7 .NET assembly: register it with regasm");
+    facts.image->hasClrHeader = false;
+    facts.missing = {"MSVCP140.dll", "VCRUNTIME140.dll"};
+    facts.missingDelayLoaded = {"late.dll"};
+    EXPECT_EQ(
+        TargetLine(facts),
+        L"32-bit DLL \u00B7 no DllRegisterServer: regsvr32 cannot register it \u00B7 missing: "
+        L"MSVCP140.dll, VCRUNTIME140.dll (32-bit) \u00B7 delay-loaded, missing: late.dll "
+        L"(32-bit)");
+    EXPECT_EQ(LoadFailureDetail(facts), L"missing MSVCP140.dll, VCRUNTIME140.dll");
+    facts.image->machine = PeMachine::Arm64;
+    facts.image->exportsRegister = true;
+    facts.processorRuns = false;
+    facts.missing.clear();
+    facts.missingDelayLoaded.clear();
+    EXPECT_EQ(TargetLine(facts),
+              L"ARM64 DLL \u00B7 this processor cannot run it \u00B7 registers itself");
+    EXPECT_EQ(LoadFailureDetail(facts), L"ARM64 DLL: this processor cannot run it");
 }
 
 TEST(ServerValue, TheFileOfAServerKeyWithoutQuotesOrArguments) {

@@ -117,7 +117,9 @@ inline std::vector<std::uint8_t> PeBuilder::Build() const {
         directories[kDirImport] = {descriptors, (imports.size() + 1) * kImportDescriptorSize};
         for (std::size_t i = 0; i < imports.size(); ++i) {
             const auto at = descriptors + i * kImportDescriptorSize;
-            const auto thunks = reserve(pointerSize);  // none: nothing imported by name
+            // One function by ordinal, so that a loader cannot skip the DLL as unused.
+            const auto thunks = reserve(2 * pointerSize);
+            set(thunks, std::uint64_t{1} << (8 * pointerSize - 1) | 1, pointerSize);
             set(at + kImportOriginalFirstThunk, thunks);
             set(at + kImportName, text(imports[i]));
             set(at + kImportFirstThunk, thunks);

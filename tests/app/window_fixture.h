@@ -103,13 +103,15 @@ class WindowTest : public ::testing::Test {
         Press(button);
     }
 
-    // Serves messages until every command has ended and the registry count after it is shown, or
-    // a while has passed.
+    // Serves messages until every command has ended, the registry count after it and what the
+    // target is are shown, or a while has passed.
     void WaitUntilSettled() {
         const ULONGLONG deadline = GetTickCount64() + kWaitMs;
         for (;;) {
             PumpMessages();
-            if (Form().RunningCommands() == 0 && !Form().Counting()) return;
+            if (Form().RunningCommands() == 0 && !Form().Counting() && !Form().Inspecting()) {
+                return;
+            }
             const ULONGLONG now = GetTickCount64();
             if (now >= deadline) return;
             MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now),
