@@ -176,8 +176,7 @@ bool ProcessorRuns(const PeImage& image) {
 // from this process, the other width's system folder has another name.
 class DllSearch {
   public:
-    DllSearch(const std::wstring& targetFolder, bool target64Bit)
-        : m_target64Bit(target64Bit), m_known(KnownDlls()) {
+    DllSearch(const std::wstring& targetFolder, bool target64Bit) : m_target64Bit(target64Bit) {
         using Fn = BOOL(WINAPI*)(PCSTR);
         m_apiSetImplemented =
             SystemFunction<Fn>(GetModuleHandleW(L"kernelbase.dll"), "IsApiSetImplemented");
@@ -222,19 +221,25 @@ class DllSearch {
             if (m_apiSetImplemented) return m_apiSetImplemented(contract.c_str()) != FALSE;
             return false;
         }
-        return m_known.contains(lowerName);
+        // The list is the system's for the session: read once.
+        static const std::set<std::string> known = KnownDlls();
+        return known.contains(lowerName);
     }
 
     // The first file of that name the loader would take for a program of this width: one of
-    // the other processor width is passed over, as the loader passes it over.
+    // the other processor width is passed over, as the loader passes it over. A file of the
+    // system folder is that width's and is taken as it is, unread.
     std::optional<std::wstring> Find(const std::string& name, std::optional<MappedFile>& mapped,
                                      std::optional<PeImage>& image) const {
+        mapped.reset();
+        image.reset();
         for (const std::wstring& folder : m_folders) {
             std::wstring candidate = folder + L'\\' + Widen(name);
             const DWORD attributes = GetFileAttributesW(candidate.c_str());
             if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
                 continue;
             }
+            if (folder == m_system) return candidate;
             bool missing = false;
             mapped = MappedFile::Open(candidate, missing);
             image = mapped ? ReadPeImage(mapped->Bytes()) : std::nullopt;
@@ -251,7 +256,6 @@ class DllSearch {
 
   private:
     bool m_target64Bit;
-    std::set<std::string> m_known;
     BOOL(WINAPI* m_apiSetImplemented)(PCSTR) = nullptr;
     std::wstring m_system;
     std::vector<std::wstring> m_folders;
