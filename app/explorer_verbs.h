@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "target_list.h"
+
 namespace tolvar {
 
 // The user's own classes key, below HKEY_CURRENT_USER: nothing there needs more rights.
@@ -18,10 +20,6 @@ inline constexpr std::wstring_view kCommandKey = L"command";
 
 // The file types regsvr32 serves, as KindOfTitle tells them: the verbs go on these.
 inline constexpr std::array<std::wstring_view, 3> kVerbExtensions{L".dll", L".ocx", L".ax"};
-
-// What a verb passes to Tolvar before the file's path.
-inline constexpr std::wstring_view kRegisterSwitch = L"/register";
-inline constexpr std::wstring_view kUnregisterSwitch = L"/unregister";
 
 struct ExplorerVerb {
     std::wstring_view key;      // the verb's key below "shell"; Tolvar's by its name
