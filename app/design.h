@@ -19,7 +19,8 @@ inline constexpr std::wstring_view kResultColumn = L"Result";
 inline constexpr std::wstring_view kDialogTitle = L"Open File";
 inline constexpr std::wstring_view kDialogFilter =
     L"Exe Files (*.exe)|*.exe|DLL Files (*.dll)|*.dll";
-inline constexpr std::size_t kDialogMaxFileSize = 260;
+// The dialog's buffer for a multiple selection: the folder, then every chosen name.
+inline constexpr std::size_t kDialogSelectionChars = 32768;
 
 inline constexpr std::wstring_view kHistoryFileName = L"\\Tolvar.ini";
 inline constexpr std::wstring_view kHistoryTitleKey = L"FileName";

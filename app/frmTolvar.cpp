@@ -1,8 +1,11 @@
 #include <windows.h>
 #include <commctrl.h>
+#include <cderr.h>
 #include <commdlg.h>
 
 #include "frmTolvar.h"
+
+#include "frmTolvar_detail.h"
 
 #include <algorithm>
 #include <utility>
@@ -31,10 +34,7 @@ constexpr DWORD kWindowExStyle = WS_EX_APPWINDOW | WS_EX_ACCEPTFILES;
 constexpr UINT kCopyGlobalData = 0x0049;
 constexpr UINT kDropMessages[] = {WM_DROPFILES, WM_COPYDATA, kCopyGlobalData};
 
-// What the watcher and the registry count post to the window.
-constexpr UINT kCommandEndedMessage = WM_APP + 1;
-constexpr UINT kRegistrationsCountedMessage = WM_APP + 2;
-constexpr UINT kTargetInspectedMessage = WM_APP + 3;
+using namespace window_detail;
 
 // A typed path is read once the typing pauses, so that typing stays instant.
 constexpr UINT_PTR kTypingPauseTimer = 1;
@@ -52,15 +52,6 @@ int ControlId(Control c) {
 }
 constexpr int kStatusBarId = kFirstControlId + kControlCount;
 constexpr int kResultColumnIndex = 2;
-
-// Paths compare as the system compares file names: without regard to letter case.
-std::wstring FoldWithSystemCase(std::wstring_view key) {
-    std::wstring folded(key);
-    if (folded.empty()) return folded;
-    const int n = static_cast<int>(std::min<std::size_t>(folded.size(), INT_MAX));
-    LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, key.data(), n, folded.data(), n);
-    return folded;
-}
 
 std::wstring WindowText(HWND hwnd) {
     const int length = GetWindowTextLengthW(hwnd);
@@ -106,45 +97,23 @@ int TextWidth(HWND hwnd, HFONT font, const std::wstring& text) {
     return size.cx;
 }
 
-std::wstring SystemDirectory() {
-    std::wstring dir(MAX_PATH, L'\0');
-    UINT n = GetSystemDirectoryW(dir.data(), MAX_PATH);
-    if (n >= MAX_PATH) {
-        dir.assign(n, L'\0');
-        n = GetSystemDirectoryW(dir.data(), n);
-    }
-    dir.resize(n < dir.size() ? n : 0);
-    return dir;
-}
-
-// The system's text for an error code or a failure HRESULT (one of Win32's by its code), without
-// the line end it comes with; empty when the system has none.
-std::wstring SystemMessage(DWORD code) {
-    constexpr DWORD kWin32Facility = 7;
-    if (IsFailureHResult(code) && HRESULT_FACILITY(code) == kWin32Facility)
-        code = HRESULT_CODE(code);
-    constexpr DWORD kMessageChars = 512;
-    wchar_t text[kMessageChars] = {};
-    const DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, code, 0, text, kMessageChars, nullptr);
-    std::wstring message(text, n < kMessageChars ? n : 0);
-    while (!message.empty() &&
-           (message.back() == L'\n' || message.back() == L'\r' || message.back() == L' ')) {
-        message.pop_back();
-    }
-    return message;
-}
-
 }  // namespace
 
+std::wstring window_detail::FoldWithSystemCase(std::wstring_view key) {
+    std::wstring folded(key);
+    if (folded.empty()) return folded;
+    const int n = static_cast<int>(std::min<std::size_t>(folded.size(), INT_MAX));
+    LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, key.data(), n, folded.data(), n);
+    return folded;
+}
+
 frmTolvar::frmTolvar(Options options)
-    : m_options(std::move(options)),
-      m_history(&FoldWithSystemCase),
-      m_dialogFile(kDialogMaxFileSize, L'\0') {
+    : m_options(std::move(options)), m_history(&FoldWithSystemCase) {
     if (m_options.historyFile.empty()) {
         m_options.historyFile = ExecutableDirectory() + std::wstring(kHistoryFileName);
     }
     if (!m_options.startProcess) m_options.startProcess = &StartProcess;
+    if (m_options.program.empty()) m_options.program = ExecutablePath();
 }
 
 frmTolvar::~frmTolvar() = default;
@@ -244,6 +213,15 @@ LRESULT frmTolvar::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_TIMER:
             OnTimer(wParam);
             return 0;
+        case kRunCommandLineMessage:
+            OnRunCommandLine();
+            return 0;
+        case WM_INITMENUPOPUP:
+            OnInitMenuPopup(reinterpret_cast<HMENU>(wParam), HIWORD(lParam) != FALSE);
+            return 0;
+        case WM_SYSCOMMAND:
+            if (OnSysCommand(wParam)) return 0;
+            break;
         case kRegistrationsCountedMessage:
             OnRegistrationsCounted(wParam);
             return 0;
@@ -279,6 +257,7 @@ bool frmTolvar::OnCreate() {
     if (!CreateControls()) return false;
     SetColumnWidths();
     AllowDropsFromLowerRights();
+    AddExplorerMenuItem(m_hwnd);
     m_focus = m_controls[kHistoryList];
     Form_Load();
     return true;
@@ -530,6 +509,7 @@ void frmTolvar::OnDropFiles(HDROP drop) {
     }
     constexpr UINT kCountFiles = 0xFFFFFFFF;
     const UINT count = query(drop, kCountFiles, nullptr, 0);
+    std::vector<std::wstring> files;
     for (UINT i = 0; i < count; ++i) {
         std::wstring path(query(drop, i, nullptr, 0), L'\0');
         path.resize(query(drop, i, path.data(), static_cast<UINT>(path.size() + 1)));
@@ -538,10 +518,10 @@ void frmTolvar::OnDropFiles(HDROP drop) {
             (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))) {
             continue;
         }
-        SetTarget(path, std::wstring(TitleOfPath(path)));
-        break;
+        files.push_back(std::move(path));
     }
     finish(drop);
+    if (!files.empty()) SetTargets(files);
 }
 
 void frmTolvar::OnCommand(int id, int code) {
@@ -672,18 +652,20 @@ void frmTolvar::txtFile_Change() {
 void frmTolvar::OnTimer(UINT_PTR id) {
     if (id != kTypingPauseTimer) return;
     KillTimer(m_hwnd, kTypingPauseTimer);
-    InspectTarget(std::wstring(CleanTypedPath(Text())));
+    ShowWhatTheTargetsAre(Text());
 }
 
-void frmTolvar::InspectTarget(const std::wstring& path) {
-    if (path.empty()) {
+void frmTolvar::ShowWhatTheTargetsAre(const std::wstring& text) {
+    const std::vector<std::wstring> targets = ParseTargets(text);
+    if (targets.size() != 1) {
         m_inspection->Cancel();
         m_inspecting.clear();
-        SetStatus(L"", StatusPart::Target);
+        SetStatus(targets.empty() ? L"" : SeveralTargetsLine(targets.size()), StatusPart::Target);
         return;
     }
-    m_inspecting = path;
-    m_inspection->Start([path](std::stop_token stop) { return tolvar::InspectTarget(path, stop); });
+    m_inspecting = targets.front();
+    m_inspection->Start(
+        [path = m_inspecting](std::stop_token stop) { return tolvar::InspectTarget(path, stop); });
 }
 
 void frmTolvar::OnTargetInspected(WPARAM job) {
@@ -710,24 +692,32 @@ void frmTolvar::lstHistory_DeleteSelected() {
 void frmTolvar::cmdPath_Click() {
     const std::wstring filter = DialogFilterForSystem(kDialogFilter);
     const std::wstring title(kDialogTitle);
-    std::wstring fileTitle(kDialogMaxFileSize, L'\0');
-    m_dialogFile.resize(kDialogMaxFileSize, L'\0');
+    // Room for a selection of many files; the dialog opens at the last file chosen.
+    std::wstring selection(std::max(kDialogSelectionChars, m_dialogFile.size() + 1), L'\0');
+    std::copy(m_dialogFile.begin(), m_dialogFile.end(), selection.begin());
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = m_hwnd;
     dialog.lpstrFilter = filter.c_str();
     dialog.nFilterIndex = 1;
-    dialog.lpstrFile = m_dialogFile.data();
-    dialog.nMaxFile = static_cast<DWORD>(m_dialogFile.size());
-    dialog.lpstrFileTitle = fileTitle.data();
-    dialog.nMaxFileTitle = static_cast<DWORD>(fileTitle.size());
     dialog.lpstrTitle = title.c_str();
     // The program's current directory stays where it was, whatever folder the user browses.
-    dialog.Flags =
-        OFN_EXPLORER | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
-    if (!GetOpenFileNameW(&dialog)) return;
-    SetTarget(std::wstring(CutAtNull(std::wstring_view(m_dialogFile))),
-              std::wstring(CutAtNull(std::wstring_view(fileTitle))));
+    dialog.Flags = OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR |
+                   OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+    for (;;) {
+        dialog.lpstrFile = selection.data();
+        dialog.nMaxFile = static_cast<DWORD>(selection.size());
+        if (GetOpenFileNameW(&dialog)) break;
+        // The selection did not fit: its first two bytes tell the characters it needs, and the
+        // dialog opens again with room for them.
+        if (CommDlgExtendedError() != FNERR_BUFFERTOOSMALL) return;
+        const std::size_t needed = *reinterpret_cast<const WORD*>(selection.data());
+        selection.assign(std::max(needed + 1, selection.size() * 2), L'\0');
+    }
+    const std::vector<std::wstring> paths = ParseDialogSelection(selection);
+    if (paths.empty()) return;
+    m_dialogFile = paths.front();
+    SetTargets(paths);
 }
 
 void frmTolvar::SetTarget(const std::wstring& text, const std::wstring& tag) {
@@ -739,82 +729,12 @@ void frmTolvar::SetTarget(const std::wstring& text, const std::wstring& tag) {
         return;
     }
     KillTimer(m_hwnd, kTypingPauseTimer);
-    InspectTarget(text);
+    ShowWhatTheTargetsAre(text);
 }
 
-// Register (index 0) or Unregister: start the command minimized without waiting, move the target
-// to the top of the history, and watch for the command's end.
-void frmTolvar::cmdReg_Click(std::int16_t index) {
-    const bool registering = index == 0;
-    // A pasted path loses the blanks and quotation marks around it; the box shows what runs.
-    const std::wstring typed = Text();
-    const std::wstring path(CleanTypedPath(typed));
-    if (path != typed) SetText(path);
-    if (path.empty()) {
-        SetStatus(NoFileLine(registering));
-        return;
-    }
-    const RegisterCommand command = BuildRegisterCommand(path, m_tag, index);
-    std::optional<std::wstring> program;
-    if (command.kind == TargetKind::Dll) {
-        program = SystemDirectory() + L"\\" + std::wstring(kRegsvr32Program);
-    }
-    StartedProcess started;
-    try {
-        started = m_options.startProcess(program, command.commandLine, SW_SHOWMINIMIZED);
-    } catch (...) {
-        // The history still records the target, as after a start that reported failure.
-        LogCaughtException("starting the register command");
-    }
-    // A new command is the news: the count for the one before is no longer wanted.
-    m_scan->Cancel();
-    m_history.Remove(path);
-    if (const auto added = m_history.Add(1, path, m_tag)) m_history.SetSubItem1(*added, path);
-    if (!started.process) {
-        SetResult(path, std::wstring(kNotStartedResult));
-        SetStatus(NotStartedLine(m_tag, started.error ? SystemMessage(started.error) : L""));
-    } else if (const auto id = m_watcher->Watch(std::move(started.process))) {
-        m_running[*id] = {path, m_tag, command.kind, registering};
-        SetResult(path, std::wstring(kRunningResult));
-        SetStatus(RunningLine(m_tag, registering));
-    }
-    ShowHistory();
-}
-
-// A command ended: its outcome in words on the status bar and in its entry's Result; after a
-// success, what the registry holds of the file is counted off the UI thread.
-void frmTolvar::OnCommandEnded(CommandId id) {
-    const std::optional<DWORD> code = m_watcher->Finish(id);
-    const auto found = m_running.find(id);
-    if (found == m_running.end()) return;
-    const RunningCommand command = std::move(found->second);
-    m_running.erase(found);
-    if (!code) {
-        LogFailure("reading a command's exit code", "GetExitCodeProcess");
-        SetResult(command.path, L"");
-        return;
-    }
-    const CommandOutcome outcome{command.kind, command.registering, *code};
-    const bool wantsText = command.kind == TargetKind::Other && IsFailureHResult(*code);
-    // regsvr32 says "could not load" alike for every cause; what was read of the file tells which.
-    const bool known =
-        m_facts && FoldWithSystemCase(m_inspected) == FoldWithSystemCase(command.path);
-    SetResult(command.path, ResultText(outcome));
-    SetStatus(OutcomeLine(command.title, outcome, wantsText ? SystemMessage(*code) : L"",
-                          known ? LoadFailureDetail(*m_facts) : L""));
-    if (!Succeeded(outcome)) return;
-    m_scanned = command;
-    const ServerKey key =
-        command.kind == TargetKind::Dll ? ServerKey::InprocServer32 : ServerKey::LocalServer32;
-    m_scan->Start([path = command.path, key](std::stop_token stop) {
-        return CountRegistrations(path, key, stop);
-    });
-}
-
-void frmTolvar::OnRegistrationsCounted(WPARAM job) {
-    if (const auto count = m_scan->Take(job)) {
-        SetStatus(RegistrationLine(m_scanned.title, m_scanned.registering, *count));
-    }
+void frmTolvar::SetTargets(const std::vector<std::wstring>& paths) {
+    SetTarget(JoinTargets(paths),
+              paths.size() == 1 ? std::wstring(TitleOfPath(paths.front())) : std::wstring());
 }
 
 void frmTolvar::lstHistory_ItemClick(std::size_t position) {

@@ -13,15 +13,19 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "background_job.h"
+#include "batch_run.h"
 #include "command_line.h"
 #include "command_watcher.h"
+#include "explorer_entries.h"
 #include "history_list.h"
 #include "history_store.h"
 #include "layout.h"
 #include "outcome.h"
 #include "target_facts.h"
+#include "target_list.h"
 #include "win32_handles.h"
 
 namespace tolvar {
@@ -33,7 +37,13 @@ class frmTolvar {
         SdkRootSource sdkRoot = DefaultSdkRootSource();
         ProcessStarter startProcess;  // empty: StartProcess
         bool quitOnDestroy = true;    // the program ends with its only window
+        ExplorerLocation explorer;    // where the Explorer menu entries go: the user's own
+        std::wstring program;         // what they start; empty: this executable
     };
+
+    // The system menu's item that adds or removes the Explorer menu entries (WM_SYSCOMMAND ids
+    // leave their low four bits to the system).
+    static constexpr UINT kExplorerMenuCommand = 0x0010;
 
     // Creates the window, hidden, and runs its Load handler. Null when the window cannot be made.
     static HWND Create(HINSTANCE instance, Options options);
@@ -66,8 +76,14 @@ class frmTolvar {
     HWND ControlWindow(Control control) const { return m_controls[control]; }
     std::wstring Text() const;  // the target box's Text: the path
     const std::wstring& Tag() const { return m_tag; }
-    // Text and Tag together, as a pick in the file dialog or in the list sets them.
+    // Text and Tag together, as a pick in the file dialog or in the list sets them. Several
+    // targets stand in the box each in quotation marks, with no Tag.
     void SetTarget(const std::wstring& text, const std::wstring& tag);
+    void SetTargets(const std::vector<std::wstring>& paths);
+    // The files of the command line become the targets, as a pick would set them; a file that
+    // does not exist is refused by its name. With /register or /unregister, the command runs on
+    // them once the window shows, as the buttons would run it.
+    void OpenWith(const CommandLineRequest& request);
     int Dpi() const { return m_dpi; }
     HWND StatusBar() const { return m_statusBar; }
     // The status bar's two parts: what the last command did, and what the target is.
@@ -96,8 +112,23 @@ class frmTolvar {
     void OnRegistrationsCounted(WPARAM job);
     void OnTargetInspected(WPARAM job);
     void OnTimer(UINT_PTR id);
-    // Reads what the file is, off the UI thread; a new target cancels the reading before it.
-    void InspectTarget(const std::wstring& path);
+    void OnRunCommandLine();
+    void OnInitMenuPopup(HMENU menu, bool systemMenu);
+    // False when the command is the system's own.
+    bool OnSysCommand(WPARAM command);
+    // Says what the box's targets are: one is read off the UI thread, and a new target cancels
+    // the reading before it.
+    void ShowWhatTheTargetsAre(const std::wstring& text);
+    // Starts the command on one target and watches it; the status line says why when it could
+    // not start. `batch` is the batch it belongs to (0: none).
+    std::optional<CommandId> StartCommand(const std::wstring& path, const std::wstring& title,
+                                          std::int16_t index, std::uint32_t batch);
+    // The batch's next target, once the one before has ended; its summary after the last.
+    void ContinueBatch();
+    void StartBatch(const std::vector<std::wstring>& paths, std::int16_t index,
+                    std::vector<std::wstring> refused);
+    // Moves the targets to the top of the history, in their order, the first on top.
+    void PutOnTop(const std::vector<std::wstring>& paths);
     void AllowDropsFromLowerRights();
 
     bool CreateControls();
@@ -125,7 +156,7 @@ class frmTolvar {
     UniqueIcon m_bigIcon, m_smallIcon;
     HistoryList m_history;
     std::wstring m_tag;             // the target's title, not shown
-    std::wstring m_dialogFile;      // the dialog's FileName, kept between uses
+    std::wstring m_dialogFile;      // the file last chosen in the dialog, where it opens next
     bool m_showingHistory = false;  // list view changes made by the program, not the user
     bool m_settingText = false;     // a change of the box made by the program, not an edit
     bool m_unloaded = false;
@@ -135,6 +166,7 @@ class frmTolvar {
         std::wstring path, title;
         TargetKind kind;
         bool registering;
+        std::uint32_t batch = 0;  // the batch it belongs to; 0: none
     };
     HWND m_statusBar = nullptr;
     int m_statusHeight = 0;  // in pixels
@@ -147,6 +179,16 @@ class frmTolvar {
     std::unique_ptr<BackgroundJob<TargetFacts>> m_inspection;
     std::wstring m_inspecting, m_inspected;
     std::optional<TargetFacts> m_facts;
+    // The batch under way; a new one takes its place, and the old one starts nothing more.
+    std::optional<BatchRun> m_batch;
+    std::uint32_t m_batchNumber = 0;
+    // The command line's run, until the window shows.
+    struct CommandLineRun {
+        std::vector<std::wstring> paths;
+        std::vector<std::wstring> refused;
+        std::int16_t index;
+    };
+    std::optional<CommandLineRun> m_commandLine;
 };
 
 }  // namespace tolvar

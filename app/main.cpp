@@ -1,11 +1,15 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "command_args.h"
+#include "design.h"
 #include "frmTolvar.h"
 #include "message_loop.h"
 #include "system_function.h"
 
 namespace {
+
+constexpr int kUsageExitCode = 2;
 
 // DLLs load from the system directory only: the file dialog changes folders, and a planted DLL
 // in the application's or the current directory must never be picked up.
@@ -24,8 +28,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
                                   ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
 
+    // A command line Tolvar does not take starts nothing: the usage says what it takes.
+    const tolvar::CommandLineRequest request = tolvar::ReadCommandLine();
+    if (!request.valid) {
+        MessageBoxW(nullptr, tolvar::UsageMessage(request).c_str(),
+                    std::wstring(tolvar::kCaption).c_str(), MB_OK | MB_ICONINFORMATION);
+        return kUsageExitCode;
+    }
+
     const HWND window = tolvar::frmTolvar::Create(instance, {});
     if (!window) return 1;
+    tolvar::frmTolvar::FromWindow(window)->OpenWith(request);
     ShowWindow(window, showCommand);
 
     return tolvar::RunMessageLoop(window);

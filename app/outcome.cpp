@@ -92,6 +92,18 @@ std::wstring_view Regsvr32Meaning(std::uint32_t code, bool registering) {
     }
 }
 
+// What an exit code other than 0 means, as far as anything is known of it.
+std::wstring_view Meaning(const CommandOutcome& outcome, std::wstring_view systemText,
+                          std::wstring_view detail) {
+    if (IsCrash(outcome.exitCode)) return CrashMeaning(outcome.exitCode);
+    if (outcome.kind == TargetKind::Dll) {
+        return !detail.empty() && outcome.exitCode == kLoadFailed
+                   ? detail
+                   : Regsvr32Meaning(outcome.exitCode, outcome.registering);
+    }
+    return IsFailureHResult(outcome.exitCode) ? systemText : std::wstring_view{};
+}
+
 std::wstring ClassCount(std::size_t classes) {
     return std::to_wstring(classes) + (classes == 1 ? L" class" : L" classes");
 }
@@ -145,22 +157,43 @@ std::wstring OutcomeLine(std::wstring_view title, const CommandOutcome& outcome,
     std::wstring line(title);
     line += L' ';
     if (Succeeded(outcome)) return line.append(outcome.registering ? kRegistered : kUnregistered);
-    const bool crash = IsCrash(outcome.exitCode);
-    line.append(crash ? kCrashed : kFailed)
+    line.append(IsCrash(outcome.exitCode) ? kCrashed : kFailed)
         .append(kExitCode)
         .append(CodeText(outcome))
         .append(L")");
-    std::wstring_view meaning;
-    if (crash) {
-        meaning = CrashMeaning(outcome.exitCode);
-    } else if (outcome.kind == TargetKind::Dll) {
-        meaning = !detail.empty() && outcome.exitCode == kLoadFailed
-                      ? detail
-                      : Regsvr32Meaning(outcome.exitCode, outcome.registering);
-    } else if (IsFailureHResult(outcome.exitCode)) {
-        meaning = systemText;
-    }
+    const std::wstring_view meaning = Meaning(outcome, systemText, detail);
     if (!meaning.empty()) line.append(L": ").append(meaning);
+    return line;
+}
+
+std::wstring FailureNote(std::wstring_view title, const CommandOutcome& outcome,
+                         std::wstring_view systemText) {
+    std::wstring note(title);
+    note.append(L" ")
+        .append(IsCrash(outcome.exitCode) ? kCrashed : kFailed)
+        .append(kExitCode)
+        .append(CodeText(outcome));
+    const std::wstring_view meaning = Meaning(outcome, systemText, {});
+    if (!meaning.empty()) note.append(L": ").append(meaning);
+    return note + L")";
+}
+
+std::wstring BatchRunningLine(std::wstring_view title, bool registering, std::size_t number,
+                              std::size_t count) {
+    std::wstring line(registering ? kRegistering : kUnregistering);
+    return line.append(std::to_wstring(number))
+        .append(L" of ")
+        .append(std::to_wstring(count))
+        .append(L": ")
+        .append(title)
+        .append(kEllipsis);
+}
+
+std::wstring BatchSummaryLine(bool registering, std::size_t succeeded, std::size_t count,
+                              const std::vector<std::wstring>& failures) {
+    std::wstring line = std::to_wstring(succeeded) + L" of " + std::to_wstring(count) + L" " +
+                        std::wstring(registering ? kRegistered : kUnregistered);
+    for (const std::wstring& failure : failures) line.append(L"; ").append(failure);
     return line;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "command_line.h"
 
@@ -38,6 +39,19 @@ std::wstring RunningLine(std::wstring_view title, bool registering);
 // code 3, which is the same whatever kept the file from loading.
 std::wstring OutcomeLine(std::wstring_view title, const CommandOutcome& outcome,
                          std::wstring_view systemText, std::wstring_view detail = {});
+
+// A failure in brief, for a batch's summary: "z.dll failed (exit code 3: it could not be
+// loaded: ...)".
+std::wstring FailureNote(std::wstring_view title, const CommandOutcome& outcome,
+                         std::wstring_view systemText);
+
+// While a batch runs: "Registering 2 of 5: y.ocx…".
+std::wstring BatchRunningLine(std::wstring_view title, bool registering, std::size_t number,
+                              std::size_t count);
+
+// When it has run: "4 of 5 registered; z.dll failed (exit code 3: ...)".
+std::wstring BatchSummaryLine(bool registering, std::size_t succeeded, std::size_t count,
+                              const std::vector<std::wstring>& failures);
 
 // The Result column: "Registered", "Unregistered", "Failed (3)", "Failed (0x80070005)",
 // "Crashed (0xC0000005)".

@@ -77,6 +77,10 @@ std::wstring TargetLine(const TargetFacts& facts) {
     return line;
 }
 
+std::wstring SeveralTargetsLine(std::size_t count) {
+    return std::to_wstring(count) + L" files";
+}
+
 std::wstring LoadFailureDetail(const TargetFacts& facts) {
     if (facts.file != TargetFacts::File::Found || !facts.image) return TargetLine(facts);
     if (!facts.processorRuns) return Kind(*facts.image) + L": " + std::wstring(kProcessorCannotRun);

@@ -2,6 +2,7 @@
 // EXE, whether it registers itself, and the DLLs it needs that are found nowhere.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,6 +27,9 @@ struct TargetFacts {
 // One line for the status bar: "32-bit DLL · registers itself", "64-bit EXE", "not a program
 // file", "32-bit DLL · missing: MSVCP140.dll, VCRUNTIME140.dll (32-bit)", ...
 std::wstring TargetLine(const TargetFacts& facts);
+
+// Several targets in the box: "3 files".
+std::wstring SeveralTargetsLine(std::size_t count);
 
 // What the facts tell of a load that failed (regsvr32's exit code 3, whatever the cause): "missing
 // VCRUNTIME140.dll", "not a program file", ...; empty when they tell nothing.

@@ -5,7 +5,9 @@
 #include <fstream>
 
 #include "../fixtures/fixture_file.h"
+#include "explorer_verbs.h"
 #include "pe_builder.h"
+#include "target_list.h"
 #include "win32_handles.h"
 
 namespace tolvar::testing {
@@ -286,16 +288,19 @@ std::wstring WideTextOf(HWND hwnd) {
     return text;
 }
 
-// The real Tolvar.exe, started from where it lies, and its window's controls.
+std::wstring Quoted(const fs::path& path) {
+    return L"\"" + path.wstring() + L"\"";
+}
+
+// The real Tolvar.exe, started with a command line, and its window's controls.
 class RunningTolvar {
   public:
-    explicit RunningTolvar(const fs::path& exe) {
+    explicit RunningTolvar(std::wstring commandLine) {
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION process{};
-        std::wstring command = L"\"" + exe.wstring() + L"\"";
-        if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                           &startup, &process)) {
+        if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                           nullptr, &startup, &process)) {
             m_thread.reset(process.hThread);
             m_process.reset(process.hProcess);
             window = MainWindowOf(process);
@@ -334,7 +339,7 @@ TEST_F(EndToEndTest, TolvarExeStartsWithItsPrunedHistoryAndSavesItAtClose) {
         << "[" << (dir / "folder.ocx").string() << "]\r\nFileName=folder.ocx\r\n"
         << "[" << exe << "]\r\nFileName=present.exe\r\n";
 
-    const RunningTolvar tolvar(dir / "Tolvar.exe");
+    const RunningTolvar tolvar(Quoted(dir / "Tolvar.exe"));
     ASSERT_NE(tolvar.window, nullptr);
     EXPECT_EQ(WindowTextOf(tolvar.box), dll) << "the top entry left after pruning";
     EXPECT_EQ(SendMessageA(tolvar.list, LVM_GETITEMCOUNT, 0, 0), 2);
@@ -360,16 +365,122 @@ TEST_F(EndToEndTest, TolvarExeInAFolderOutsideTheAnsiCodePageKeepsItsHistory) {
     }
     const fs::path dll = dir / "testcom.dll";
     {
-        const RunningTolvar tolvar(dir / "Tolvar.exe");
+        const RunningTolvar tolvar(Quoted(dir / "Tolvar.exe"));
         ASSERT_NE(tolvar.window, nullptr);
         tolvar.TypeAndRegister(dll.wstring());
         EXPECT_EQ(WaitForFile(dll.wstring() + L".log", "register\n"), "register\n");
         ASSERT_TRUE(tolvar.Close());
     }
     EXPECT_TRUE(fs::exists(dir / "Tolvar.ini"));
-    const RunningTolvar again(dir / "Tolvar.exe");
+    const RunningTolvar again(Quoted(dir / "Tolvar.exe"));
     EXPECT_EQ(WideTextOf(again.box), dll.wstring());
     EXPECT_TRUE(again.Close());
+}
+
+// A run of several targets picked together in the dialog: each starts once the one before has
+// ended, each gets its entry in the order given, and the summary names the one that failed.
+TEST_F(EndToEndTest, SeveralPickedTogetherRegisterInTurn) {
+    const fs::path dir = Stage("batch");
+    for (auto name : {"a.dll", "b.dll", "c.dll"}) fs::copy_file(dir / "testcom.dll", dir / name);
+    Touch(dir / "b.dll.fail");
+    wchar_t previous[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    SetCurrentDirectoryW(dir.c_str());  // where the dialog opens
+    Open(false);
+    DialogScript script;
+    script.fileToChoose = "\"a.dll\" \"b.dll\" \"c.dll\"";
+    g_script = &script;
+    SetTimer(nullptr, 0, 50, &AnswerDialog);
+    Press(kBrowseButton);
+    g_script = nullptr;
+    SetCurrentDirectoryW(previous);
+    const std::vector<std::wstring> picked{(dir / "a.dll").wstring(), (dir / "b.dll").wstring(),
+                                           (dir / "c.dll").wstring()};
+    EXPECT_EQ(Form().Text(), JoinTargets(picked));
+
+    Press(kRegisterButton);
+    std::size_t together = 0;
+    const ULONGLONG deadline = GetTickCount64() + kWaitMs;
+    do {
+        together = std::max(together, Form().RunningCommands());
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        PumpMessages();
+    } while (Form().RunningCommands() > 0 && GetTickCount64() < deadline);
+    EXPECT_EQ(together, 1u) << "one command at a time";
+    EXPECT_EQ(Form().StatusText(),
+              L"2 of 3 registered; b.dll failed (exit code 5: its own registration failed)");
+    EXPECT_EQ(ReadFile(dir / "a.dll.log"), "register\n");
+    EXPECT_EQ(ReadFile(dir / "c.dll.log"), "register\n");
+    EXPECT_EQ(Keys(Form().History()), picked);
+    EXPECT_EQ(ListText(1, 2), L"Failed (5)");
+    EXPECT_EQ(ListText(2, 2), L"Registered");
+}
+
+TEST_F(EndToEndTest, TolvarExeRegistersTheFilesOfItsCommandLine) {
+    const fs::path dir = Stage("command line");
+    fs::copy_file(TestDirectory() / "Tolvar.exe", dir / "Tolvar.exe");
+    for (auto name : {"a.dll", "b.dll"}) fs::copy_file(dir / "testcom.dll", dir / name);
+    const RunningTolvar tolvar(Quoted(dir / "Tolvar.exe") + L" /register " + Quoted(dir / "a.dll") +
+                               L" " + Quoted(dir / "b.dll"));
+    ASSERT_NE(tolvar.window, nullptr);
+    EXPECT_EQ(WaitForFile(dir / "a.dll.log", "register\n"), "register\n");
+    EXPECT_EQ(WaitForFile(dir / "b.dll.log", "register\n"), "register\n");
+    EXPECT_TRUE(IsWindow(tolvar.window)) << "the window stays open, showing the outcome";
+    EXPECT_TRUE(tolvar.Close());
+}
+
+// The system menu's item: its verb's command line, read back with the file in place of %1, runs
+// Tolvar and registers the file; turned off, nothing of it is left.
+TEST_F(EndToEndTest, TheExplorerEntriesRegisterAFileAndLeaveNothingWhenOff) {
+    const fs::path dir = Stage("explorer"), sendTo = dir / "SendTo";
+    fs::copy_file(TestDirectory() / "Tolvar.exe", dir / "Tolvar.exe");
+    fs::create_directories(sendTo);
+    ScratchSdkKey scratch;
+    const std::wstring classes = scratch.Source().keyPath + L"\\Classes";
+    m_configure = [&](frmTolvar::Options& options) {
+        options.explorer = {HKEY_CURRENT_USER, classes, sendTo.wstring()};
+        options.program = (dir / "Tolvar.exe").wstring();
+    };
+    Open();
+    const auto checked = [this] {
+        const HMENU menu = GetSystemMenu(m_hwnd, FALSE);
+        SendMessageW(m_hwnd, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), MAKELPARAM(0, TRUE));
+        return (GetMenuState(menu, frmTolvar::kExplorerMenuCommand, MF_BYCOMMAND) & MF_CHECKED) !=
+               0;
+    };
+    EXPECT_FALSE(checked());
+    SendMessageW(m_hwnd, WM_SYSCOMMAND, frmTolvar::kExplorerMenuCommand, 0);
+    EXPECT_TRUE(checked());
+
+    const std::wstring verb =
+        classes + L"\\" + std::wstring(kFileTypeVerbsKey) + L"\\.dll\\" + std::wstring(kShellKey) +
+        L"\\" + std::wstring(kExplorerVerbs[0].key) + L"\\" + std::wstring(kCommandKey);
+    wchar_t command[1024] = {};
+    DWORD bytes = sizeof command;
+    ASSERT_EQ(RegGetValueW(HKEY_CURRENT_USER, verb.c_str(), nullptr, RRF_RT_REG_SZ, nullptr,
+                           command, &bytes),
+              ERROR_SUCCESS);
+    std::wstring line = command;
+    const auto file = line.find(L"%1");
+    ASSERT_NE(file, line.npos);
+    line.replace(file, 2, (dir / "testcom.dll").wstring());
+    {
+        const RunningTolvar started(line);
+        EXPECT_EQ(WaitForFile(dir / "testcom.dll.log", "register\n"), "register\n");
+        EXPECT_TRUE(started.Close());
+    }
+
+    SendMessageW(m_hwnd, WM_SYSCOMMAND, frmTolvar::kExplorerMenuCommand, 0);
+    EXPECT_FALSE(checked());
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, classes.c_str(), 0, KEY_READ, &opened) == ERROR_SUCCESS) {
+        const UniqueRegKey left(opened);
+        DWORD keys = 1, values = 1;
+        RegQueryInfoKeyW(left.get(), nullptr, nullptr, nullptr, &keys, nullptr, nullptr, &values,
+                         nullptr, nullptr, nullptr, nullptr);
+        EXPECT_EQ(keys + values, 0u) << "nothing left under the classes key";
+    }
+    EXPECT_TRUE(fs::is_empty(sendTo)) << "no shortcut left";
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -59,6 +60,7 @@ class WindowTest : public ::testing::Test {
         options.historyFile = m_dir.file("Tolvar.ini");
         options.sdkRoot = m_sdk.Source();
         options.quitOnDestroy = false;
+        if (m_configure) m_configure(options);
         if (capture) {
             options.startProcess = [this](const std::optional<std::wstring>& program,
                                           const std::wstring& line, int show) {
@@ -133,6 +135,8 @@ class WindowTest : public ::testing::Test {
     ScratchSdkKey m_sdk;
     HWND m_hwnd = nullptr;
     std::vector<StartedCommand> m_started;
+    // Changes a test makes to the window's options before it opens.
+    std::function<void(frmTolvar::Options&)> m_configure;
 };
 
 }  // namespace tolvar::testing

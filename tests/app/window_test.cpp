@@ -304,18 +304,21 @@ HDROP MakeDrop(const std::vector<std::wstring>& paths) {
     return static_cast<HDROP>(memory);
 }
 
-TEST_F(WindowTest, ADroppedFileBecomesTheTargetAndNothingStarts) {
+TEST_F(WindowTest, DroppedFilesBecomeTheTargetsAndNothingStarts) {
     Open();
     const fs::path control = m_dir.path() / "dropped.ocx";
     Touch(control);
-    // A directory alone changes nothing; otherwise the first file is taken, as a pick would.
+    // A directory alone changes nothing; every file is taken, as a pick would take it.
     SendMessageW(m_hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({m_dir.path()})), 0);
     EXPECT_EQ(Form().Text(), L"");
     EXPECT_EQ(Form().Tag(), L"");
-    SendMessageW(m_hwnd, WM_DROPFILES,
-                 reinterpret_cast<WPARAM>(MakeDrop({m_dir.path(), control, L"C:\\second.dll"})), 0);
+    SendMessageW(m_hwnd, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({m_dir.path(), control})),
+                 0);
     EXPECT_EQ(Form().Text(), control.wstring());
     EXPECT_EQ(Form().Tag(), L"dropped.ocx");
+    SendMessageW(m_hwnd, WM_DROPFILES,
+                 reinterpret_cast<WPARAM>(MakeDrop({m_dir.path(), control, L"C:\\second.dll"})), 0);
+    EXPECT_EQ(Form().Text(), L"\"" + control.wstring() + L"\" \"C:\\second.dll\"");
     EXPECT_TRUE(m_started.empty());
     EXPECT_EQ(Form().History().Count(), 0u);
 }
