@@ -54,6 +54,37 @@ for preset in native mingw32 mingw64; do
   build "$preset"
 done
 
+# The release archives: each must hold the Tolvar.exe just built and README.txt, nothing else.
+check_package() {
+  local preset=$1 architecture=$2 dir=$tolvar_root/build/$1 suite=package-$2
+  if [ -z "${built[$preset]:-}" ]; then
+    report "$suite" 1 "not made: the build failed"
+    return
+  fi
+  rm -f "$dir"/Tolvar-*-"$architecture".zip
+  if ! cmake --build --preset "$preset" --target package >/dev/null; then
+    report "$suite" 1 "cpack failed"
+    return
+  fi
+  local zip listing unpacked
+  zip=$(ls "$dir"/Tolvar-*-"$architecture".zip 2>/dev/null | head -n 1)
+  if [ -z "$zip" ]; then
+    report "$suite" 1 "no Tolvar-<version>-$architecture.zip made"
+    return
+  fi
+  listing=$(cmake -E tar tf "$zip" | sort | tr '\n' ' ')
+  unpacked=$(mktemp -d)
+  (cd "$unpacked" && cmake -E tar xf "$zip")
+  if [ "$listing" = "README.txt Tolvar.exe " ] && cmp -s "$unpacked/Tolvar.exe" "$dir/bin/Tolvar.exe"; then
+    report "$suite" 0 "$(basename "$zip") holds Tolvar.exe and README.txt"
+  else
+    report "$suite" 1 "$(basename "$zip") holds: $listing"
+  fi
+  rm -rf "$unpacked"
+}
+check_package mingw32 win32
+check_package mingw64 win64
+
 # clang builds only: its warnings are errors too; the programs that run are GCC's.
 for preset in clang-mingw32 clang-mingw64; do
   if build "$preset"; then
