@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Takes the README's picture, docs/tolvar.png: Tolvar after registering three controls in one
+# run, one of which fails. Installs what is missing and builds what it needs; runs on a virtual
+# display and a Wine prefix of its own.
+set -euo pipefail
+source "$(dirname "${BASH_SOURCE[0]}")/env.sh"
+cd "$tolvar_root"
+
+tolvar_ensure_packages
+preset=mingw32
+tolvar_can_run_32bit || preset=mingw64  # this machine cannot run 32-bit code
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" --target Tolvar testcom
+
+work=$(mktemp -d /tmp/tolvar-readme-shot.XXXXXX)
+export TOLVAR_WINEPREFIX=$work/prefix LC_ALL=C.UTF-8
+TOLVAR_OWN_DISPLAY=1 tolvar_start_display
+trap 'tolvar_stop_wine; tolvar_stop_display; rm -rf "$work"' EXIT
+tolvar_start_wine
+
+# Three copies of the test server; the third is asked to fail its registration.
+servers=$TOLVAR_WINEPREFIX/drive_c/Controls
+mkdir -p "$servers"
+cp "build/$preset/bin/Tolvar.exe" "$work/"
+files=()
+for name in Grid.ocx Chart.ocx Report.ocx; do
+  cp "build/$preset/bin/testcom.dll" "$servers/$name"
+  files+=("$(winepath -w "$servers/$name")")
+done
+touch "$servers/Report.ocx.fail"
+
+# Maximized in a small virtual desktop, so that the summary fits on the status bar.
+"$tolvar_root/scripts/wine-run" explorer /desktop=Tolvar,600x330 start /max \
+  "$(winepath -w "$work/Tolvar.exe")" /register "${files[@]}" </dev/null >/dev/null 2>&1 &
+for _ in $(seq 100); do
+  [ -s "$servers/Grid.ocx.log" ] && [ -s "$servers/Chart.ocx.log" ] && break
+  sleep 0.2
+done
+sleep "${TOLVAR_SHOT_SETTLE_SECONDS:-2}"
+import -window root -crop 600x330+0+0 +repage -strip -colors 64 docs/tolvar.png
+echo "Wrote $tolvar_root/docs/tolvar.png"
