@@ -176,7 +176,8 @@ bool ProcessorRuns(const PeImage& image) {
 // from this process, the other width's system folder has another name.
 class DllSearch {
   public:
-    DllSearch(const std::wstring& targetFolder, bool target64Bit) : m_target64Bit(target64Bit) {
+    DllSearch(const std::wstring& targetFolder, bool target64Bit)
+        : m_target64Bit(target64Bit), m_known(KnownDlls()) {
         using Fn = BOOL(WINAPI*)(PCSTR);
         m_apiSetImplemented =
             SystemFunction<Fn>(GetModuleHandleW(L"kernelbase.dll"), "IsApiSetImplemented");
@@ -221,9 +222,7 @@ class DllSearch {
             if (m_apiSetImplemented) return m_apiSetImplemented(contract.c_str()) != FALSE;
             return false;
         }
-        // The list is the system's for the session: read once.
-        static const std::set<std::string> known = KnownDlls();
-        return known.contains(lowerName);
+        return m_known.contains(lowerName);
     }
 
     // The first file of that name the loader would take for a program of this width: one of
@@ -256,6 +255,9 @@ class DllSearch {
 
   private:
     bool m_target64Bit;
+    // Read for each inspection: a static copy could go before a reading the window gave up on
+    // ends, as the program exits.
+    std::set<std::string> m_known;
     BOOL(WINAPI* m_apiSetImplemented)(PCSTR) = nullptr;
     std::wstring m_system;
     std::vector<std::wstring> m_folders;
