@@ -10,6 +10,7 @@
 #include "frmTolvar_detail.h"
 #include "module_path.h"
 #include "registration_scan.h"
+#include "system_paths.h"
 
 namespace tolvar {
 
@@ -28,17 +29,6 @@ constexpr std::wstring_view kEntriesNotRemoved =
 constexpr std::wstring_view kNotFound = L" not found";
 constexpr std::wstring_view kNotFoundList = L"Not found: ";
 
-std::wstring SystemDirectory() {
-    std::wstring dir(MAX_PATH, L'\0');
-    UINT n = GetSystemDirectoryW(dir.data(), MAX_PATH);
-    if (n >= MAX_PATH) {
-        dir.assign(n, L'\0');
-        n = GetSystemDirectoryW(dir.data(), n);
-    }
-    dir.resize(n < dir.size() ? n : 0);
-    return dir;
-}
-
 // The system's text for an error code or a failure HRESULT (one of Win32's by its code), without
 // the line end it comes with; empty when the system has none.
 std::wstring SystemMessage(DWORD code) {
@@ -56,18 +46,6 @@ std::wstring SystemMessage(DWORD code) {
         message.pop_back();
     }
     return message;
-}
-
-std::wstring FullPath(const std::wstring& path) {
-    std::wstring full(MAX_PATH, L'\0');
-    DWORD n = GetFullPathNameW(path.c_str(), MAX_PATH, full.data(), nullptr);
-    if (n >= MAX_PATH) {
-        full.assign(n, L'\0');
-        n = GetFullPathNameW(path.c_str(), n, full.data(), nullptr);
-    }
-    if (n == 0 || n >= full.size()) return path;
-    full.resize(n);
-    return full;
 }
 
 }  // namespace
@@ -223,7 +201,7 @@ void frmTolvar::OpenWith(const CommandLineRequest& request) {
     std::vector<std::wstring> found, refused;
     std::wstring notFound;
     for (const std::wstring& file : request.files) {
-        std::wstring path = FullPath(file);
+        std::wstring path = FullPathOf(file);
         if (FileExist(path)) {
             found.push_back(std::move(path));
             continue;

@@ -13,6 +13,7 @@
 #include "design.h"
 #include "history_text.h"
 #include "root_placeholder.h"
+#include "system_paths.h"
 #include "whole_file.h"
 #include "win32_handles.h"
 
@@ -65,14 +66,7 @@ constexpr std::wstring_view kUncPrefix = L"\\\\";
 
 std::wstring FileApiName(const std::wstring& path) {
     if (path.size() < MAX_PATH || path.starts_with(kLongPrefix)) return path;
-    std::wstring full(path.size() + MAX_PATH, L'\0');
-    DWORD n = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    if (n >= full.size()) {
-        full.assign(n, L'\0');
-        n = GetFullPathNameW(path.c_str(), n, full.data(), nullptr);
-    }
-    if (n == 0 || n >= full.size()) return path;
-    full.resize(n);
+    const std::wstring full = FullPathOf(path);
     if (full.starts_with(kUncPrefix)) return std::wstring(kLongUncPrefix) + full.substr(2);
     return std::wstring(kLongPrefix) + full;
 }

@@ -7,6 +7,7 @@
 
 #include "command_line.h"
 #include "server_value.h"
+#include "system_paths.h"
 #include "win32_handles.h"
 
 namespace tolvar {
@@ -16,10 +17,8 @@ namespace {
 constexpr wchar_t kClassesKey[] = L"Software\\Classes\\CLSID";
 constexpr wchar_t kInprocServer[] = L"\\InprocServer32";
 constexpr wchar_t kLocalServer[] = L"\\LocalServer32";
-constexpr wchar_t kSysnative[] = L"\\Sysnative";
 constexpr std::size_t kClassNameChars = 256;  // a class id is 38; any key name fits 255
 constexpr std::size_t kValueChars = MAX_PATH * 2;
-constexpr bool kTolvarIs64Bit = sizeof(void*) == 8;
 
 struct View {
     REGSAM flag;
@@ -29,7 +28,7 @@ constexpr View kView64{KEY_WOW64_64KEY, true};
 constexpr View kView32{KEY_WOW64_32KEY, false};
 
 bool Is64BitWindows() {
-    if constexpr (kTolvarIs64Bit) {
+    if constexpr (kProcessIs64Bit) {
         return true;
     } else {
         BOOL wow64 = FALSE;
@@ -37,13 +36,8 @@ bool Is64BitWindows() {
     }
 }
 
-bool SameText(std::wstring_view a, std::wstring_view b) {
-    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
-                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-}
-
 bool StartsWithText(std::wstring_view text, std::wstring_view start) {
-    return text.size() >= start.size() && SameText(text.substr(0, start.size()), start);
+    return text.size() >= start.size() && SameFileText(text.substr(0, start.size()), start);
 }
 
 struct FileId {
@@ -60,19 +54,6 @@ std::optional<FileId> IdentityOf(const std::wstring& path) {
     return FileId{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
 }
 
-// A path through one of the file functions that fill a buffer; empty on failure.
-template <class Fill>
-std::wstring FilledPath(Fill fill) {
-    std::wstring text(MAX_PATH, L'\0');
-    DWORD n = fill(text.data(), static_cast<DWORD>(text.size()));
-    if (n >= text.size()) {
-        text.assign(n, L'\0');
-        n = fill(text.data(), n);
-    }
-    text.resize(n < text.size() ? n : 0);
-    return text;
-}
-
 // The file as the scan looks for it: its path, identity and the names it may go by.
 struct Target {
     std::wstring path;
@@ -82,10 +63,7 @@ struct Target {
     std::wstring systemDirectory, otherSystemDirectory;
 
     explicit Target(const std::wstring& file) {
-        path = FilledPath([&](wchar_t* buffer, DWORD size) {
-            return GetFullPathNameW(file.c_str(), size, buffer, nullptr);
-        });
-        if (path.empty()) path = file;
+        path = FullPathOf(file);
         id = IdentityOf(path);
         const auto title = [](const std::wstring& name) { return std::wstring(TitleOfPath(name)); };
         longTitle = title(
@@ -93,17 +71,13 @@ struct Target {
         shortTitle = title(
             FilledPath([&](wchar_t* b, DWORD n) { return GetShortPathNameW(path.c_str(), b, n); }));
         if (longTitle.empty()) longTitle = title(path);
-        systemDirectory = FilledPath(GetSystemDirectoryW);
-        if constexpr (kTolvarIs64Bit) {
-            otherSystemDirectory = FilledPath(GetSystemWow64DirectoryW);
-        } else {
-            otherSystemDirectory = FilledPath(GetWindowsDirectoryW) + kSysnative;
-        }
+        systemDirectory = SystemDirectory();
+        otherSystemDirectory = SystemDirectoryFor(!kProcessIs64Bit);
     }
 
     // The path a process of the view's own kind would open, as this process opens it.
     std::wstring AsSeenFrom(std::wstring_view server, const View& view) const {
-        if (view.is64Bit == kTolvarIs64Bit || systemDirectory.empty() ||
+        if (view.is64Bit == kProcessIs64Bit || systemDirectory.empty() ||
             otherSystemDirectory.empty() || !StartsWithText(server, systemDirectory + L"\\")) {
             return std::wstring(server);
         }
@@ -113,13 +87,14 @@ struct Target {
     bool NamedBy(std::wstring_view value, ServerKey key, const View& view) const {
         const std::wstring_view server = ServerFileOfValue(value, key == ServerKey::LocalServer32);
         const std::wstring_view title = TitleOfPath(server);
-        if (!SameText(title, longTitle) && (shortTitle.empty() || !SameText(title, shortTitle))) {
+        if (!SameFileText(title, longTitle) &&
+            (shortTitle.empty() || !SameFileText(title, shortTitle))) {
             return false;
         }
         if (id) {
             if (const auto other = IdentityOf(AsSeenFrom(server, view))) return *other == *id;
         }
-        return SameText(server, path);
+        return SameFileText(server, path);
     }
 };
 
@@ -177,7 +152,7 @@ RegistrationCount CountRegistrations(const std::wstring& file, ServerKey key,
     count.twoViews = Is64BitWindows();
     const std::vector<View> views = count.twoViews
                                         ? std::vector<View>{kView64, kView32}
-                                        : std::vector<View>{kTolvarIs64Bit ? kView64 : kView32};
+                                        : std::vector<View>{kProcessIs64Bit ? kView64 : kView32};
     for (const auto& [root, hive] : {std::pair{HKEY_LOCAL_MACHINE, &count.machine},
                                      std::pair{HKEY_CURRENT_USER, &count.user}}) {
         std::set<std::wstring> ids;

@@ -12,6 +12,7 @@
 
 #include "command_line.h"
 #include "system_function.h"
+#include "system_paths.h"
 #include "win32_handles.h"
 
 namespace tolvar {
@@ -22,10 +23,8 @@ constexpr std::string_view kApiSetPrefixes[] = {"api-ms-", "ext-ms-"};
 constexpr std::string_view kDllSuffix = ".dll";
 constexpr wchar_t kKnownDllsKey[] =
     L"System\\CurrentControlSet\\Control\\Session Manager\\KnownDLLs";
-constexpr wchar_t kSysnative[] = L"\\Sysnative";
 constexpr wchar_t kPathVariable[] = L"PATH";
 constexpr wchar_t kPathSeparator = L';';
-constexpr bool kTolvarIs64Bit = sizeof(void*) == 8;
 constexpr std::size_t kKnownNameChars = 256;
 constexpr DWORD kKnownValueBytes = 512;
 
@@ -39,24 +38,6 @@ std::string AsciiLower(std::string_view text) {
 
 std::wstring Widen(std::string_view ascii) {
     return std::wstring(ascii.begin(), ascii.end());
-}
-
-bool SameText(std::wstring_view a, std::wstring_view b) {
-    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
-                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-}
-
-// A path the system fills into a buffer; empty on failure.
-template <class Fill>
-std::wstring FilledPath(Fill fill) {
-    std::wstring text(MAX_PATH, L'\0');
-    DWORD n = fill(text.data(), static_cast<DWORD>(text.size()));
-    if (n >= text.size()) {
-        text.assign(n, L'\0');
-        n = fill(text.data(), n);
-    }
-    text.resize(n < text.size() ? n : 0);
-    return text;
 }
 
 // A file's bytes, mapped read-only: nothing of it is loaded or run.
@@ -181,17 +162,11 @@ class DllSearch {
         using Fn = BOOL(WINAPI*)(PCSTR);
         m_apiSetImplemented =
             SystemFunction<Fn>(GetModuleHandleW(L"kernelbase.dll"), "IsApiSetImplemented");
-        const std::wstring ownSystem = FilledPath(GetSystemDirectoryW);
-        if (target64Bit == kTolvarIs64Bit) {
-            m_system = ownSystem;
-        } else if constexpr (kTolvarIs64Bit) {
-            m_system = FilledPath(GetSystemWow64DirectoryW);
-        } else {
-            m_system = FilledPath(GetWindowsDirectoryW) + kSysnative;
-        }
+        const std::wstring ownSystem = SystemDirectory();
+        m_system = SystemDirectoryFor(target64Bit);
         const auto add = [this, &ownSystem](std::wstring folder) {
             // PATH names the system folder as this process sees it.
-            if (!ownSystem.empty() && SameText(folder, ownSystem)) folder = m_system;
+            if (!ownSystem.empty() && SameFileText(folder, ownSystem)) folder = m_system;
             if (!folder.empty()) m_folders.push_back(std::move(folder));
         };
         add(targetFolder);
@@ -250,7 +225,7 @@ class DllSearch {
 
     bool InSystemFolder(const std::wstring& file) const {
         const std::wstring_view folder(file.data(), file.find_last_of(L'\\'));
-        return !m_system.empty() && SameText(folder, m_system);
+        return !m_system.empty() && SameFileText(folder, m_system);
     }
 
   private:
@@ -304,9 +279,7 @@ void FindMissing(const PeImage& target, const DllSearch& search, const std::stop
 
 TargetFacts InspectTarget(const std::wstring& path, const std::stop_token& stop) {
     TargetFacts facts;
-    const std::wstring full = FilledPath([&path](wchar_t* buffer, DWORD size) {
-        return GetFullPathNameW(path.c_str(), size, buffer, nullptr);
-    });
+    const std::wstring full = FullPathOf(path);
     const DWORD attributes = GetFileAttributesW(full.c_str());
     if (full.empty() || attributes == INVALID_FILE_ATTRIBUTES ||
         (attributes & FILE_ATTRIBUTE_DIRECTORY)) {

@@ -24,6 +24,15 @@ tolvar_ensure_packages() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}"
 }
 
+# Builds the given targets of the build that runs here: the 32-bit one (the primary), or the 64-bit
+# one on a machine that cannot run 32-bit code. Leaves its preset in tolvar_preset.
+tolvar_build_for_this_machine() {
+  tolvar_preset=mingw32
+  tolvar_can_run_32bit || tolvar_preset=mingw64
+  cmake --preset "$tolvar_preset" >/dev/null
+  cmake --build --preset "$tolvar_preset" --target "$@"
+}
+
 # True when this machine can execute 32-bit x86 code (some virtual machines cannot,
 # and then Wine cannot start 32-bit Windows programs).
 tolvar_can_run_32bit() {

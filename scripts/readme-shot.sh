@@ -7,10 +7,8 @@ source "$(dirname "${BASH_SOURCE[0]}")/env.sh"
 cd "$tolvar_root"
 
 tolvar_ensure_packages
-preset=mingw32
-tolvar_can_run_32bit || preset=mingw64  # this machine cannot run 32-bit code
-cmake --preset "$preset" >/dev/null
-cmake --build --preset "$preset" --target Tolvar testcom
+tolvar_build_for_this_machine Tolvar testcom
+bin=build/$tolvar_preset/bin
 
 work=$(mktemp -d /tmp/tolvar-readme-shot.XXXXXX)
 export TOLVAR_WINEPREFIX=$work/prefix LC_ALL=C.UTF-8
@@ -21,10 +19,10 @@ tolvar_start_wine
 # Three copies of the test server; the third is asked to fail its registration.
 servers=$TOLVAR_WINEPREFIX/drive_c/Controls
 mkdir -p "$servers"
-cp "build/$preset/bin/Tolvar.exe" "$work/"
+cp "$bin/Tolvar.exe" "$work/"
 files=()
 for name in Grid.ocx Chart.ocx Report.ocx; do
-  cp "build/$preset/bin/testcom.dll" "$servers/$name"
+  cp "$bin/testcom.dll" "$servers/$name"
   files+=("$(winepath -w "$servers/$name")")
 done
 touch "$servers/Report.ocx.fail"

@@ -6,11 +6,8 @@ source "$(dirname "${BASH_SOURCE[0]}")/env.sh"
 cd "$tolvar_root"
 
 tolvar_ensure_packages
-preset=mingw32
-tolvar_can_run_32bit || preset=mingw64  # this machine cannot run 32-bit code
-cmake --preset "$preset" >/dev/null
-cmake --build --preset "$preset" --target Tolvar
-exe=build/$preset/bin/Tolvar.exe
+tolvar_build_for_this_machine Tolvar
+exe=build/$tolvar_preset/bin/Tolvar.exe
 
 # A prefix of its own that lasts between runs, so what is registered stays registered.
 export TOLVAR_WINEPREFIX=${TOLVAR_WINEPREFIX:-$tolvar_root/build/wine/prefix}

@@ -1,0 +1,34 @@
+#include "system_paths.h"
+
+namespace tolvar {
+
+namespace {
+constexpr wchar_t kSysnative[] = L"\\Sysnative";
+}  // namespace
+
+std::wstring FullPathOf(const std::wstring& path) {
+    std::wstring full = FilledPath([&path](wchar_t* buffer, DWORD size) {
+        return GetFullPathNameW(path.c_str(), size, buffer, nullptr);
+    });
+    return full.empty() ? path : full;
+}
+
+std::wstring SystemDirectory() {
+    return FilledPath(GetSystemDirectoryW);
+}
+
+std::wstring SystemDirectoryFor(bool programIs64Bit) {
+    if (programIs64Bit == kProcessIs64Bit) return SystemDirectory();
+    if constexpr (kProcessIs64Bit) {
+        return FilledPath(GetSystemWow64DirectoryW);
+    } else {
+        return FilledPath(GetWindowsDirectoryW) + kSysnative;
+    }
+}
+
+bool SameFileText(std::wstring_view a, std::wstring_view b) {
+    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+}  // namespace tolvar
