@@ -43,6 +43,13 @@ int ControlId(Control c) {
 constexpr int kStatusBarId = kFirstControlId + kControlCount;
 constexpr int kResultColumnIndex = 2;
 
+// The outer size that gives the window its designed client area at a DPI.
+SIZE DesignedWindowSize(int dpi) {
+    RECT rect{0, 0, TwipsToPixels(kClientWidthTwips, dpi), TwipsToPixels(kClientHeightTwips, dpi)};
+    AdjustWindowRectForDpi(&rect, kWindowStyle, kWindowExStyle, dpi);
+    return {rect.right - rect.left, rect.bottom - rect.top};
+}
+
 // Paths compare as the system compares file names: without regard to letter case.
 std::wstring FoldWithSystemCase(std::wstring_view key) {
     std::wstring folded(key);
@@ -150,9 +157,11 @@ HWND frmTolvar::Create(HINSTANCE instance, Options options) {
     if (!atom) return nullptr;
     // The window takes ownership when it receives WM_NCCREATE and frees it on WM_NCDESTROY.
     auto form = std::make_unique<frmTolvar>(std::move(options));
+    // Made at its size for the system's DPI, so that it is not made once more at another size.
+    const SIZE size = DesignedWindowSize(SystemDpi());
     return CreateWindowExW(kWindowExStyle, kWindowClass, std::wstring(kCaption).c_str(),
-                           kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                           nullptr, nullptr, instance, &form);
+                           kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, size.cx, size.cy, nullptr,
+                           nullptr, instance, &form);
 }
 
 frmTolvar* frmTolvar::FromWindow(HWND hwnd) {
@@ -239,11 +248,14 @@ bool frmTolvar::OnCreate() {
     m_textHeight = TextHeight(m_hwnd, m_font.get());
 
     // Client area as designed, at the window's DPI; the position stays the system's default.
-    RECT rect{0, 0, TwipsToPixels(kClientWidthTwips, m_dpi),
-              TwipsToPixels(kClientHeightTwips, m_dpi)};
-    AdjustWindowRectForDpi(&rect, kWindowStyle, kWindowExStyle, m_dpi);
-    SetWindowPos(m_hwnd, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // Only a window on a monitor of another DPI than the system's changes size here.
+    const SIZE size = DesignedWindowSize(m_dpi);
+    RECT outer{};
+    GetWindowRect(m_hwnd, &outer);
+    if (outer.right - outer.left != size.cx || outer.bottom - outer.top != size.cy) {
+        SetWindowPos(m_hwnd, nullptr, 0, 0, size.cx, size.cy,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 
     m_watcher = std::make_unique<CommandWatcher>(m_hwnd, kCommandEndedMessage);
     m_scan =
