@@ -88,14 +88,15 @@ HWND CreateChild(HWND parent, const wchar_t* className, std::wstring_view text, 
     return child;
 }
 
-int TextHeight(HWND hwnd, HFONT font) {
+// Measured in a memory DC, which has the screen's metrics: a window's DC costs about 1 ms of the
+// start-up under Wine.
+int TextHeight(HFONT font) {
     int height = 0;
-    if (HDC dc = GetDC(hwnd)) {
-        const HGDIOBJ old = SelectObject(dc, font);
+    if (const UniqueMemoryDC dc{CreateCompatibleDC(nullptr)}) {
+        const HGDIOBJ old = SelectObject(dc.get(), font);
         TEXTMETRICW metrics{};
-        if (GetTextMetricsW(dc, &metrics)) height = metrics.tmHeight;
-        SelectObject(dc, old);
-        ReleaseDC(hwnd, dc);
+        if (GetTextMetricsW(dc.get(), &metrics)) height = metrics.tmHeight;
+        SelectObject(dc.get(), old);
     }
     return height;
 }
@@ -253,7 +254,7 @@ LRESULT frmTolvar::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 bool frmTolvar::OnCreate() {
     m_dpi = WindowDpi(m_hwnd);
     m_font = CreateMessageFont(m_dpi);
-    m_textHeight = TextHeight(m_hwnd, m_font.get());
+    m_textHeight = TextHeight(m_font.get());
 
     // Client area as designed, at the window's DPI; the position stays the system's default.
     // Only a window on a monitor of another DPI than the system's changes size here.
@@ -332,7 +333,7 @@ void frmTolvar::ApplyFont() {
     }
     SendMessageW(m_statusBar, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
     m_font = std::move(font);  // the old font is freed only once no control uses it
-    m_textHeight = TextHeight(m_hwnd, m_font.get());
+    m_textHeight = TextHeight(m_font.get());
     LayOutStatusBar();
     InvalidateRect(m_hwnd, nullptr, TRUE);
 }
