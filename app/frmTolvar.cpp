@@ -397,11 +397,12 @@ void frmTolvar::Form_Load() {
         LogCaughtException("ReadIniFile");
     }
     PruneHistory(m_history, [](const std::wstring& path) { return FileExist(path); });
+    // An empty history leaves the list as it was made: telling it so costs about 1 ms under Wine.
     if (m_history.Count() > 0) {
         m_history.SetSelected(1, true);
         lstHistory_ItemClick(1);
+        ShowHistory();
     }
-    ShowHistory();
 }
 
 // The layout rule, from the window's outer size in twips; every control is placed at the
