@@ -24,6 +24,15 @@ int WindowDpi(HWND hwnd) {
     return ScreenDpi();
 }
 
+int SystemDpi() {
+    using Fn = UINT(WINAPI*)();
+    static const auto getDpiForSystem = User32Function<Fn>("GetDpiForSystem");
+    if (getDpiForSystem) {
+        if (const UINT dpi = getDpiForSystem()) return static_cast<int>(dpi);
+    }
+    return ScreenDpi();
+}
+
 int SystemMetricForDpi(int index, int dpi) {
     using Fn = int(WINAPI*)(int, UINT);
     static const auto forDpi = User32Function<Fn>("GetSystemMetricsForDpi");

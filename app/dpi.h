@@ -8,6 +8,9 @@
 namespace tolvar {
 
 int WindowDpi(HWND hwnd);
+// The system's DPI: that of a window made on the primary monitor, unless the user changed the
+// monitor's scale since signing in.
+int SystemDpi();
 int SystemMetricForDpi(int index, int dpi);
 bool AdjustWindowRectForDpi(RECT* rect, DWORD style, DWORD exStyle, int dpi);
 // The system's message font at that DPI.

@@ -51,7 +51,22 @@ int ControlId(Control c) {
     return kFirstControlId + static_cast<int>(c);
 }
 constexpr int kStatusBarId = kFirstControlId + kControlCount;
-constexpr int kResultColumnIndex = 2;
+
+// The list's columns, left to right, with their designed widths.
+struct ListColumn {
+    std::wstring_view header;
+    float widthTwips;
+};
+constexpr ListColumn kListColumns[] = {{kFileNameColumn, kFileNameColumnTwips},
+                                       {kPathColumn, kPathColumnTwips},
+                                       {kResultColumn, kResultColumnTwips}};
+
+// The outer size that gives the window its designed client area at a DPI.
+SIZE DesignedWindowSize(int dpi) {
+    RECT rect{0, 0, TwipsToPixels(kClientWidthTwips, dpi), TwipsToPixels(kClientHeightTwips, dpi)};
+    AdjustWindowRectForDpi(&rect, kWindowStyle, kWindowExStyle, dpi);
+    return {rect.right - rect.left, rect.bottom - rect.top};
+}
 
 std::wstring WindowText(HWND hwnd) {
     const int length = GetWindowTextLengthW(hwnd);
@@ -74,25 +89,25 @@ HWND CreateChild(HWND parent, const wchar_t* className, std::wstring_view text, 
     return child;
 }
 
-int TextHeight(HWND hwnd, HFONT font) {
+// Measured in a memory DC, which has the screen's metrics: a window's DC costs about 1 ms of the
+// start-up under Wine.
+int TextHeight(HFONT font) {
     int height = 0;
-    if (HDC dc = GetDC(hwnd)) {
-        const HGDIOBJ old = SelectObject(dc, font);
+    if (const UniqueMemoryDC dc{CreateCompatibleDC(nullptr)}) {
+        const HGDIOBJ old = SelectObject(dc.get(), font);
         TEXTMETRICW metrics{};
-        if (GetTextMetricsW(dc, &metrics)) height = metrics.tmHeight;
-        SelectObject(dc, old);
-        ReleaseDC(hwnd, dc);
+        if (GetTextMetricsW(dc.get(), &metrics)) height = metrics.tmHeight;
+        SelectObject(dc.get(), old);
     }
     return height;
 }
 
-int TextWidth(HWND hwnd, HFONT font, const std::wstring& text) {
+int TextWidth(HFONT font, const std::wstring& text) {
     SIZE size{};
-    if (HDC dc = GetDC(hwnd)) {
-        const HGDIOBJ old = SelectObject(dc, font);
-        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-        SelectObject(dc, old);
-        ReleaseDC(hwnd, dc);
+    if (const UniqueMemoryDC dc{CreateCompatibleDC(nullptr)}) {
+        const HGDIOBJ old = SelectObject(dc.get(), font);
+        GetTextExtentPoint32W(dc.get(), text.c_str(), static_cast<int>(text.size()), &size);
+        SelectObject(dc.get(), old);
     }
     return size.cx;
 }
@@ -140,9 +155,11 @@ HWND frmTolvar::Create(HINSTANCE instance, Options options) {
     if (!atom) return nullptr;
     // The window takes ownership when it receives WM_NCCREATE and frees it on WM_NCDESTROY.
     auto form = std::make_unique<frmTolvar>(std::move(options));
+    // Made at its size for the system's DPI, so that it is not made once more at another size.
+    const SIZE size = DesignedWindowSize(SystemDpi());
     return CreateWindowExW(kWindowExStyle, kWindowClass, std::wstring(kCaption).c_str(),
-                           kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                           nullptr, nullptr, instance, &form);
+                           kWindowStyle, CW_USEDEFAULT, CW_USEDEFAULT, size.cx, size.cy, nullptr,
+                           nullptr, instance, &form);
 }
 
 frmTolvar* frmTolvar::FromWindow(HWND hwnd) {
@@ -241,21 +258,23 @@ LRESULT frmTolvar::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 bool frmTolvar::OnCreate() {
     m_dpi = WindowDpi(m_hwnd);
     m_font = CreateMessageFont(m_dpi);
-    m_textHeight = TextHeight(m_hwnd, m_font.get());
+    m_textHeight = TextHeight(m_font.get());
 
     // Client area as designed, at the window's DPI; the position stays the system's default.
-    RECT rect{0, 0, TwipsToPixels(kClientWidthTwips, m_dpi),
-              TwipsToPixels(kClientHeightTwips, m_dpi)};
-    AdjustWindowRectForDpi(&rect, kWindowStyle, kWindowExStyle, m_dpi);
-    SetWindowPos(m_hwnd, nullptr, 0, 0, rect.right - rect.left, rect.bottom - rect.top,
-                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // Only a window on a monitor of another DPI than the system's changes size here.
+    const SIZE size = DesignedWindowSize(m_dpi);
+    RECT outer{};
+    GetWindowRect(m_hwnd, &outer);
+    if (outer.right - outer.left != size.cx || outer.bottom - outer.top != size.cy) {
+        SetWindowPos(m_hwnd, nullptr, 0, 0, size.cx, size.cy,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 
     m_watcher = std::make_unique<CommandWatcher>(m_hwnd, kCommandEndedMessage);
     m_scan =
         std::make_unique<BackgroundJob<RegistrationCount>>(m_hwnd, kRegistrationsCountedMessage);
     m_inspection = std::make_unique<BackgroundJob<TargetFacts>>(m_hwnd, kTargetInspectedMessage);
     if (!CreateControls()) return false;
-    SetColumnWidths();
     AllowDropsFromLowerRights();
     AddExplorerMenuItem(m_hwnd);
     m_focus = m_controls[kHistoryList];
@@ -297,12 +316,13 @@ bool frmTolvar::CreateControls() {
 
     const HWND list = m_controls[kHistoryList];
     ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
-    for (const auto& [index, header] : {std::pair{0, kFileNameColumn}, std::pair{1, kPathColumn},
-                                        std::pair{kResultColumnIndex, kResultColumn}}) {
-        std::wstring text(header);
+    // Each column is made at its width: setting the widths afterwards costs start-up time.
+    for (int index = 0; index < static_cast<int>(std::size(kListColumns)); ++index) {
+        std::wstring text(kListColumns[index].header);
         LVCOLUMNW column{};
-        column.mask = LVCF_TEXT | LVCF_SUBITEM | LVCF_FMT;
+        column.mask = LVCF_TEXT | LVCF_SUBITEM | LVCF_FMT | LVCF_WIDTH;
         column.fmt = LVCFMT_LEFT;
+        column.cx = TwipsToPixels(kListColumns[index].widthTwips, m_dpi);
         column.pszText = text.data();
         column.iSubItem = index;
         if (SendMessageW(list, LVM_INSERTCOLUMNW, index, reinterpret_cast<LPARAM>(&column)) < 0) {
@@ -319,7 +339,7 @@ void frmTolvar::ApplyFont() {
     }
     SendMessageW(m_statusBar, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
     m_font = std::move(font);  // the old font is freed only once no control uses it
-    m_textHeight = TextHeight(m_hwnd, m_font.get());
+    m_textHeight = TextHeight(m_font.get());
     LayOutStatusBar();
     InvalidateRect(m_hwnd, nullptr, TRUE);
 }
@@ -340,9 +360,9 @@ void frmTolvar::LoadIcons() {
 
 void frmTolvar::SetColumnWidths() {
     const HWND list = m_controls[kHistoryList];
-    ListView_SetColumnWidth(list, 0, TwipsToPixels(kFileNameColumnTwips, m_dpi));
-    ListView_SetColumnWidth(list, 1, TwipsToPixels(kPathColumnTwips, m_dpi));
-    ListView_SetColumnWidth(list, kResultColumnIndex, TwipsToPixels(kResultColumnTwips, m_dpi));
+    for (int index = 0; index < static_cast<int>(std::size(kListColumns)); ++index) {
+        ListView_SetColumnWidth(list, index, TwipsToPixels(kListColumns[index].widthTwips, m_dpi));
+    }
 }
 
 void frmTolvar::LayOutStatusBar() {
@@ -358,7 +378,7 @@ void frmTolvar::LayOutStatusBar() {
         int borders[3] = {};
         SendMessageW(m_statusBar, SB_GETBORDERS, 0, reinterpret_cast<LPARAM>(borders));
         const int grip = SystemMetricForDpi(SM_CXVSCROLL, m_dpi);
-        target = TextWidth(m_statusBar, m_font.get(), text) + 2 * borders[0] + borders[2] + grip;
+        target = TextWidth(m_font.get(), text) + 2 * borders[0] + borders[2] + grip;
         target = std::min(target, static_cast<int>(width * kTargetPartLargestShare));
     }
     const int edges[] = {width - target, -1};
@@ -398,11 +418,12 @@ void frmTolvar::Form_Load() {
         LogCaughtException("ReadIniFile");
     }
     PruneHistory(m_history, [](const std::wstring& path) { return FileExist(path); });
+    // An empty history leaves the list as it was made: telling it so costs about 1 ms under Wine.
     if (m_history.Count() > 0) {
         m_history.SetSelected(1, true);
         lstHistory_ItemClick(1);
+        ShowHistory();
     }
-    ShowHistory();
 }
 
 // The layout rule, from the window's outer size in twips; every control is placed at the

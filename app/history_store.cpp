@@ -204,12 +204,9 @@ SdkRootSource DefaultSdkRootSource() {
 
 void LoadHistory(const std::wstring& historyFile, const SdkRootSource& sdkRoot,
                  HistoryList& history) {
-    // The key stays open until the profile object has been released (destruction runs in
-    // reverse order, also when a step throws).
-    clsRegKey key;
-    const std::wstring root = ReadSdkRoot(sdkRoot, key);
     // The first start has no file yet; reading one anyway costs a 200,000-character buffer and
-    // the system's search, about 1 ms of a start-up of 220 ms under Wine.
+    // the system's search, about 1 ms of a start-up of 220 ms under Wine. The SDK root is not
+    // read then either: it only expands the file's names.
     std::wstring file = historyFile;
     if (CertainlyAbsent(file)) {
         // A save that ended between the two renames of its replacement left the list only under
@@ -217,6 +214,10 @@ void LoadHistory(const std::wstring& historyFile, const SdkRootSource& sdkRoot,
         file = FileApiName(historyFile + kBackupSuffix);
         if (CertainlyAbsent(file)) return;
     }
+    // The key stays open until the profile object has been released (destruction runs in
+    // reverse order, also when a step throws).
+    clsRegKey key;
+    const std::wstring root = ReadSdkRoot(sdkRoot, key);
     clsProfile profile;
     profile.FileName(file);
     std::vector<std::wstring> names = SectionNames(profile);

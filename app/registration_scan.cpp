@@ -1,5 +1,6 @@
 #include "registration_scan.h"
 
+#include <map>
 #include <optional>
 #include <set>
 #include <string_view>
@@ -84,7 +85,7 @@ struct Target {
         return otherSystemDirectory + std::wstring(server.substr(systemDirectory.size()));
     }
 
-    bool NamedBy(std::wstring_view value, ServerKey key, const View& view) const {
+    bool NamedBy(std::wstring_view value, ServerKey key, const View& view) {
         const std::wstring_view server = ServerFileOfValue(value, key == ServerKey::LocalServer32);
         const std::wstring_view title = TitleOfPath(server);
         if (!SameFileText(title, longTitle) &&
@@ -92,10 +93,21 @@ struct Target {
             return false;
         }
         if (id) {
-            if (const auto other = IdentityOf(AsSeenFrom(server, view))) return *other == *id;
+            if (const auto other = SeenIdentity(AsSeenFrom(server, view))) return *other == *id;
         }
         return SameFileText(server, path);
     }
+
+  private:
+    // A file's identity is looked up once per scan: the classes of one server all name the same
+    // path, and each open costs about a millisecond under Wine.
+    std::optional<FileId> SeenIdentity(const std::wstring& server) {
+        const auto [at, added] = identities.try_emplace(server);
+        if (added) at->second = IdentityOf(server);
+        return at->second;
+    }
+
+    std::map<std::wstring, std::optional<FileId>> identities;
 };
 
 // The server key's default value; empty when there is none. A REG_EXPAND_SZ value comes back
@@ -115,7 +127,7 @@ std::wstring ServerValue(HKEY classes, const std::wstring& subKey, std::wstring&
 }
 
 // Adds the classes of one place and view that name the target to `ids`; true when any did.
-bool ScanClasses(HKEY root, const View& view, const Target& target, ServerKey key,
+bool ScanClasses(HKEY root, const View& view, Target& target, ServerKey key,
                  const std::stop_token& stop, std::set<std::wstring>& ids) {
     HKEY opened = nullptr;
     if (RegOpenKeyExW(root, kClassesKey, 0, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | view.flag,
@@ -147,7 +159,7 @@ bool ScanClasses(HKEY root, const View& view, const Target& target, ServerKey ke
 
 RegistrationCount CountRegistrations(const std::wstring& file, ServerKey key,
                                      const std::stop_token& stop) {
-    const Target target(file);
+    Target target(file);
     RegistrationCount count;
     count.twoViews = Is64BitWindows();
     const std::vector<View> views = count.twoViews

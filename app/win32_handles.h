@@ -102,6 +102,8 @@ using UniqueChangeNotification =
     UniqueAny<HANDLE, &FindCloseChangeNotification, &InvalidHandleValue>;
 using UniqueFont = UniqueAny<HFONT, &DeleteObject>;
 using UniqueIcon = UniqueAny<HICON, &DestroyIcon>;
+// CreateCompatibleDC's memory device contexts.
+using UniqueMemoryDC = UniqueAny<HDC, &DeleteDC>;
 using UniqueRegKey = UniqueAny<HKEY, &RegCloseKey>;
 using UniqueModule = UniqueAny<HMODULE, &FreeLibrary>;
 using UniqueWinEventHook = UniqueAny<HWINEVENTHOOK, &UnhookWinEvent>;

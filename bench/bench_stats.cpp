@@ -114,11 +114,12 @@ bool AFirstInRound(int round) {
 }
 
 std::string RatioLine(std::string_view labelA, double medianA, std::string_view labelB,
-                      double medianB, int runs) {
+                      double medianB, int runs, std::string_view measure) {
     char numbers[96];
     const double ratio = medianB > 0.0 ? medianA / medianB : 0.0;
     std::snprintf(numbers, sizeof numbers, ": %.2f (", ratio);
-    std::string line = "startup ratio " + std::string(labelA) + "/" + std::string(labelB) + numbers;
+    std::string line = std::string(measure) + " ratio " + std::string(labelA) + "/" +
+                       std::string(labelB) + numbers;
     std::snprintf(numbers, sizeof numbers, " %.1f ms, ", medianA);
     line += std::string(labelA) + numbers;
     std::snprintf(numbers, sizeof numbers, " %.1f ms, %d runs each)", medianB, runs);

@@ -42,8 +42,9 @@ double Median(std::vector<double> samples);
 // Round r starts with A when r is even, with B when odd, so neither always runs first.
 bool AFirstInRound(int round);
 
-// "startup ratio A/B: 1.03 (A 85.2 ms, B 82.7 ms, 21 runs each)".
+// "startup ratio A/B: 1.03 (A 85.2 ms, B 82.7 ms, 21 runs each)"; another measure names itself
+// in place of "startup".
 std::string RatioLine(std::string_view labelA, double medianA, std::string_view labelB,
-                      double medianB, int runs);
+                      double medianB, int runs, std::string_view measure = "startup");
 
 }  // namespace tolvar::bench

@@ -1,6 +1,7 @@
-// The start-up benchmark's floor: a bare window with the same kinds of controls, styles, fonts,
-// resources and system libraries as Tolvar, and nothing else (no history, no registry, no
-// handlers). Whatever Tolvar takes beyond this program's start-up time is Tolvar's own doing.
+// The start-up benchmark's floor: a bare window with the same kinds of controls (the status bar
+// and the list's three columns among them), styles, fonts, resources and system libraries as
+// Tolvar, and nothing else (no history, no registry, no handlers). Whatever Tolvar takes beyond
+// this program's start-up time is Tolvar's own doing.
 //
 // With --history=<file> it also does, with the profile and registry functions called straight,
 // the reads Tolvar's load does (the SDK key's TargetDir, the section names, one FileName per
@@ -18,6 +19,7 @@
 #include <commdlg.h>
 #include <oleauto.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstdint>
 #include <cstring>
@@ -29,6 +31,7 @@
 
 #include "ansi.h"
 #include "resource.h"
+#include "system_function.h"
 #include "whole_file.h"
 #include "win32_handles.h"
 
@@ -43,6 +46,7 @@ constexpr char kRegister[] = "Register";
 constexpr char kUnregister[] = "Unregister";
 constexpr char kFileNameColumn[] = "FileName";
 constexpr char kPathColumn[] = "Path";
+constexpr char kResultColumn[] = "Result";
 
 constexpr std::string_view kHistoryFlag = "--history=";
 constexpr std::string_view kKeepFlag = "--keep=";
@@ -61,6 +65,10 @@ constexpr int kClientWidth = 424;
 constexpr int kClientHeight = 256;
 constexpr int kFileNameColumnWidth = 120;
 constexpr int kPathColumnWidth = 267;
+constexpr int kResultColumnWidth = 100;
+// Below the list, as designed, before the window's bottom edge; the list keeps it above the status
+// bar.
+constexpr int kListBottomMargin = 7;
 
 using tolvar::UniqueFile;
 using tolvar::UniqueFont;
@@ -90,7 +98,13 @@ constexpr ControlDesign kControls[] = {
 };
 constexpr std::size_t kListIndex = 1;
 
+// The system's DPI as Tolvar reads it: without a screen DC (about 1 ms under Wine) where the
+// system can tell it.
 int ScreenDpi() {
+    using GetDpiForSystem = UINT(WINAPI*)();
+    if (const auto forSystem = tolvar::User32Function<GetDpiForSystem>("GetDpiForSystem")) {
+        if (const UINT dpi = forSystem()) return static_cast<int>(dpi);
+    }
     const HDC screen = GetDC(nullptr);
     const int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : kDesignDpi;
     if (screen) ReleaseDC(nullptr, screen);
@@ -273,7 +287,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     bool badBytesSave = false;
     g_bytesSave = BytesSaveArguments(__argc, __argv, badBytesSave);
     if (badBytesSave) return 1;
-    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+    INITCOMMONCONTROLSEX icc{sizeof icc,
+                             ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&icc);
 
     const UniqueIcon bigIcon = LoadAppIcon(instance, SM_CXICON);
@@ -303,21 +318,39 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     if (!window) return 1;
 
     const UniqueFont font = CreateMessageFont();
+    // Tolvar's status bar: made first, sized by itself along the bottom at its font's height,
+    // the list ending above it, and then moved to the end of the z-order.
+    const HWND statusBar = CreateWindowExA(0, STATUSCLASSNAMEA, "",
+                                           WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP | SBARS_TOOLTIPS,
+                                           0, 0, 0, 0, window, nullptr, instance, nullptr);
+    if (!statusBar) return 1;
+    SendMessageA(statusBar, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
+    SendMessageA(statusBar, WM_SIZE, 0, 0);
+    RECT statusRect{};
+    GetWindowRect(statusBar, &statusRect);
+    RECT client{};
+    GetClientRect(window, &client);
+    const int listBottom =
+        client.bottom - (statusRect.bottom - statusRect.top) - px(kListBottomMargin);
     HWND list = nullptr;
     for (std::size_t i = 0; i < std::size(kControls); ++i) {
         const ControlDesign& design = kControls[i];
-        const HWND control = CreateWindowExA(design.exStyle, design.className, design.text,
-                                             WS_CHILD | WS_VISIBLE | design.style, px(design.left),
-                                             px(design.top), px(design.width), px(design.height),
-                                             window, nullptr, instance, nullptr);
+        int height = px(design.height);
+        if (i == kListIndex) height = std::max(0, std::min(height, listBottom - px(design.top)));
+        const HWND control =
+            CreateWindowExA(design.exStyle, design.className, design.text,
+                            WS_CHILD | WS_VISIBLE | design.style, px(design.left), px(design.top),
+                            px(design.width), height, window, nullptr, instance, nullptr);
         if (!control) return 1;
         SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
         if (i == kListIndex) list = control;
     }
+    SetWindowPos(statusBar, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     constexpr DWORD kListExStyle = LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER;
     SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, kListExStyle, kListExStyle);
     AddColumn(list, 0, kFileNameColumn, px(kFileNameColumnWidth));
     AddColumn(list, 1, kPathColumn, px(kPathColumnWidth));
+    AddColumn(list, 2, kResultColumn, px(kResultColumnWidth));
     if (g_history) ReadHistory(*g_history);
 
     ShowWindow(window, showCommand);
