@@ -8,7 +8,6 @@
 
 #include "error_log.h"
 #include "frmTolvar_detail.h"
-#include "module_path.h"
 #include "registration_scan.h"
 #include "system_paths.h"
 
@@ -19,9 +18,7 @@ using namespace window_detail;
 namespace {
 
 constexpr std::wstring_view kExplorerMenuCaption = L"Explorer menu entries";
-constexpr std::wstring_view kEntriesAdded =
-    L"Explorer menu entries added: Register with Tolvar, "
-    L"Unregister with Tolvar and Send To";
+constexpr std::wstring_view kEntriesAdded = L"Explorer menu entries added";
 constexpr std::wstring_view kEntriesRemoved = L"Explorer menu entries removed";
 constexpr std::wstring_view kEntriesNotWritten = L"The Explorer menu entries could not be written";
 constexpr std::wstring_view kEntriesNotRemoved =
