@@ -26,6 +26,7 @@
 #include "ansi.h"
 #include "bench_stats.h"
 #include "bench_win.h"
+#include "module_path.h"
 #include "registration_scan.h"
 #include "win32_handles.h"
 
@@ -184,18 +185,6 @@ std::optional<int> ParseCount(std::string_view text, int minimum, int maximum) {
     return value;
 }
 
-std::wstring ThisProgram() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n < path.size()) {
-            path.resize(n);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -228,7 +217,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "--extra writes to the user's registry: only under Wine\n");
         return 2;
     }
-    const std::wstring target = file.value_or(ThisProgram());
+    const std::wstring target = file.value_or(tolvar::ExecutablePath());
     ExtraClasses extraClasses(extra);
     if (!extraClasses.Add()) {
         std::fprintf(stderr, "cannot add the extra classes (error %lu)\n", GetLastError());
