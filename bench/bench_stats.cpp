@@ -15,17 +15,17 @@ constexpr std::string_view kWarmupFlag = "--warmup=";
 constexpr std::string_view kPauseFlag = "--pause=";
 constexpr std::string_view kPollFlag = "--poll=";
 
-std::optional<int> ParseCount(std::string_view text, int minimum) {
+}  // namespace
+
+std::optional<int> ParseCount(std::string_view text, int minimum, int maximum) {
     int value = 0;
     const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
     if (ec != std::errc{} || end != text.data() + text.size() || value < minimum ||
-        value > kMaxRuns) {
+        value > maximum) {
         return std::nullopt;
     }
     return value;
 }
-
-}  // namespace
 
 std::string Usage() {
     return "usage: startup_bench [--fresh-copy] [--names=A,B] [--warmup=N] [--pause=ms] "
@@ -57,7 +57,7 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
                                                              : nullptr) {
             // A poll interval of 0 would spin; the others may be 0.
             const auto value =
-                ParseCount(a.substr(a.find('=') + 1), target == &options.pollMs ? 1 : 0);
+                ParseCount(a.substr(a.find('=') + 1), target == &options.pollMs ? 1 : 0, kMaxRuns);
             if (!value) {
                 error = "bad number: " + arg;
                 return std::nullopt;
@@ -77,7 +77,7 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
     options.exeA = positional[0];
     options.exeB = positional[1];
     if (positional.size() == 3) {
-        const auto runs = ParseCount(positional[2], 1);
+        const auto runs = ParseCount(positional[2], 1, kMaxRuns);
         if (!runs) {
             error = "bad run count: " + std::string(positional[2]);
             return std::nullopt;

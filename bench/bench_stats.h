@@ -30,6 +30,9 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args, std:
 
 std::string Usage();
 
+// A whole decimal number from minimum to maximum, nothing else; nothing when it is not one.
+std::optional<int> ParseCount(std::string_view text, int minimum, int maximum);
+
 // "C:\dir\Tolvar.exe" gives "Tolvar.exe"; a path without a directory is its own name.
 std::string FileNameOf(std::string_view path);
 

@@ -64,28 +64,37 @@ UniqueRegKey OpenClasses(HKEY root, REGSAM access) {
     return UniqueRegKey(opened);
 }
 
+// Calls `visit` with each class key's name, in the system's order; names too long for a class id
+// are passed over.
+template <class Visit>
+void ForEachClass(HKEY classes, Visit visit) {
+    std::wstring name(kNameChars, L'\0');
+    for (DWORD index = 0;; ++index) {
+        DWORD chars = static_cast<DWORD>(name.size());
+        const LONG rc =
+            RegEnumKeyExW(classes, index, name.data(), &chars, nullptr, nullptr, nullptr, nullptr);
+        if (rc == ERROR_MORE_DATA) continue;
+        if (rc != ERROR_SUCCESS) return;
+        visit(std::wstring_view(name.data(), chars));
+    }
+}
+
 // The baseline: every class key's name in one place and view, as the scan opens and walks them.
 // With `readServer`, also each class's server value, the least a count has to read.
 std::size_t EnumerateClasses(HKEY root, const View& view, bool readServer = false) {
     const UniqueRegKey classes =
         OpenClasses(root, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | view.flag);
     if (!classes) return 0;
-    std::wstring name(kNameChars, L'\0'), value(kValueChars, L'\0');
+    std::wstring value(kValueChars, L'\0');
     std::size_t keys = 0;
-    for (DWORD index = 0;; ++index) {
-        DWORD chars = static_cast<DWORD>(name.size());
-        const LONG rc = RegEnumKeyExW(classes.get(), index, name.data(), &chars, nullptr, nullptr,
-                                      nullptr, nullptr);
-        if (rc == ERROR_MORE_DATA) continue;
-        if (rc != ERROR_SUCCESS) break;
+    ForEachClass(classes.get(), [&](std::wstring_view name) {
         ++keys;
-        if (readServer) {
-            const std::wstring server = std::wstring(name.data(), chars) + L"\\" + kServerKey;
-            DWORD bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-            RegGetValueW(classes.get(), server.c_str(), nullptr, RRF_RT_REG_SZ, nullptr,
-                         value.data(), &bytes);
-        }
-    }
+        if (!readServer) return;
+        const std::wstring server = std::wstring(name) + L"\\" + kServerKey;
+        DWORD bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+        RegGetValueW(classes.get(), server.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value.data(),
+                     &bytes);
+    });
     return keys;
 }
 
@@ -109,16 +118,9 @@ bool RemoveExtra() {
         HKEY_CURRENT_USER, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | DELETE | KEY_WOW64_64KEY);
     if (!classes) return true;
     std::vector<std::wstring> ours;
-    std::wstring name(kNameChars, L'\0');
-    for (DWORD index = 0;; ++index) {
-        DWORD chars = static_cast<DWORD>(name.size());
-        const LONG rc = RegEnumKeyExW(classes.get(), index, name.data(), &chars, nullptr, nullptr,
-                                      nullptr, nullptr);
-        if (rc == ERROR_MORE_DATA) continue;
-        if (rc != ERROR_SUCCESS) break;
-        const std::wstring_view found(name.data(), chars);
-        if (found.starts_with(kExtraPrefix)) ours.emplace_back(found);
-    }
+    ForEachClass(classes.get(), [&ours](std::wstring_view name) {
+        if (name.starts_with(kExtraPrefix)) ours.emplace_back(name);
+    });
     bool removed = true;
     for (const std::wstring& key : ours) {
         removed = RegDeleteTreeW(classes.get(), key.c_str()) == ERROR_SUCCESS && removed;
@@ -175,16 +177,6 @@ class ExtraClasses {
     bool m_madeClasses = false;
 };
 
-std::optional<int> ParseCount(std::string_view text, int minimum, int maximum) {
-    int value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc{} || end != text.data() + text.size() || value < minimum ||
-        value > maximum) {
-        return std::nullopt;
-    }
-    return value;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -196,11 +188,11 @@ int main(int argc, char** argv) {
         const bool number = !arg.empty() && arg.find_first_not_of("0123456789") == arg.npos;
         std::optional<int> value;  // stays empty for an argument that is not understood
         if (arg.starts_with(kExtraFlag)) {
-            value = ParseCount(arg.substr(kExtraFlag.size()), 0, kMaxExtra);
+            value = tolvar::bench::ParseCount(arg.substr(kExtraFlag.size()), 0, kMaxExtra);
             extra = value.value_or(extra);
         } else if (arg.starts_with("--")) {
         } else if (number && !roundsGiven && !file) {
-            value = ParseCount(arg, 1, tolvar::bench::kMaxRuns);
+            value = tolvar::bench::ParseCount(arg, 1, tolvar::bench::kMaxRuns);
             rounds = value.value_or(rounds);
             roundsGiven = true;
         } else if (!file) {
