@@ -340,6 +340,7 @@ void frmTolvar::ApplyFont() {
     SendMessageW(m_statusBar, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
     m_font = std::move(font);  // the old font is freed only once no control uses it
     m_textHeight = TextHeight(m_font.get());
+    MeasureTargetPart();
     LayOutStatusBar();
     InvalidateRect(m_hwnd, nullptr, TRUE);
 }
@@ -372,17 +373,21 @@ void frmTolvar::LayOutStatusBar() {
     GetWindowRect(m_statusBar, &rect);
     m_statusHeight = rect.bottom - rect.top;
     const int width = rect.right - rect.left;
-    int target = 0;
+    const int target =
+        std::min(m_targetPartWidth, static_cast<int>(width * kTargetPartLargestShare));
+    const int edges[] = {width - target, -1};
+    SendMessageW(m_statusBar, SB_SETPARTS, std::size(edges), reinterpret_cast<LPARAM>(edges));
+}
+
+void frmTolvar::MeasureTargetPart() {
+    m_targetPartWidth = 0;
     if (const std::wstring text = StatusText(StatusPart::Target); !text.empty()) {
         // The text with the part's borders and the size grip beside it.
         int borders[3] = {};
         SendMessageW(m_statusBar, SB_GETBORDERS, 0, reinterpret_cast<LPARAM>(borders));
         const int grip = SystemMetricForDpi(SM_CXVSCROLL, m_dpi);
-        target = TextWidth(m_font.get(), text) + 2 * borders[0] + borders[2] + grip;
-        target = std::min(target, static_cast<int>(width * kTargetPartLargestShare));
+        m_targetPartWidth = TextWidth(m_font.get(), text) + 2 * borders[0] + borders[2] + grip;
     }
-    const int edges[] = {width - target, -1};
-    SendMessageW(m_statusBar, SB_SETPARTS, std::size(edges), reinterpret_cast<LPARAM>(edges));
 }
 
 void frmTolvar::SetStatus(const std::wstring& text, StatusPart part) {
@@ -390,7 +395,10 @@ void frmTolvar::SetStatus(const std::wstring& text, StatusPart part) {
     const auto index = static_cast<WPARAM>(part);
     SendMessageW(m_statusBar, SB_SETTEXTW, index, reinterpret_cast<LPARAM>(text.c_str()));
     SendMessageW(m_statusBar, SB_SETTIPTEXTW, index, reinterpret_cast<LPARAM>(text.c_str()));
-    if (part == StatusPart::Target) LayOutStatusBar();
+    if (part == StatusPart::Target) {
+        MeasureTargetPart();
+        LayOutStatusBar();
+    }
 }
 
 std::wstring frmTolvar::StatusText(StatusPart part) const {

@@ -138,6 +138,9 @@ class frmTolvar {
     void SetStatus(const std::wstring& text, StatusPart part = StatusPart::Outcome);
     // Sizes the status bar to the window and its font; the list ends above it.
     void LayOutStatusBar();
+    // The target part's width for its text, measured when the text or the font changes rather
+    // than at every resize.
+    void MeasureTargetPart();
     void SetResult(const std::wstring& path, std::wstring result);
     // Where the layout rule puts every control at the window's outer size and DPI, in pixels.
     std::array<PixelRect, kControlCount> ControlRects() const;
@@ -169,7 +172,8 @@ class frmTolvar {
         std::uint32_t batch = 0;  // the batch it belongs to; 0: none
     };
     HWND m_statusBar = nullptr;
-    int m_statusHeight = 0;  // in pixels
+    int m_statusHeight = 0;     // in pixels
+    int m_targetPartWidth = 0;  // in pixels, for the target part's text
     std::unique_ptr<CommandWatcher> m_watcher;
     std::map<CommandId, RunningCommand> m_running;
     // The registry count after the last command that succeeded, with what it is counted for.
