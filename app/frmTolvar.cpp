@@ -711,7 +711,7 @@ void frmTolvar::lstHistory_DeleteSelected() {
     const auto selected = m_history.SelectedPosition();
     if (!selected) return;
     const std::wstring key = m_history.Item(*selected).Key;
-    m_history.Remove(key);
+    m_history.Forget(key);
     if (m_history.Count() > 0) m_history.SetSelected(std::min(*selected, m_history.Count()), true);
     ShowHistory();
 }

@@ -102,10 +102,7 @@ std::optional<CommandId> frmTolvar::StartCommand(const std::wstring& path,
 void frmTolvar::PutOnTop(const std::vector<std::wstring>& paths) {
     for (auto path = paths.rbegin(); path != paths.rend(); ++path) {
         const std::wstring title = paths.size() == 1 ? m_tag : std::wstring(TitleOfPath(*path));
-        m_history.Remove(*path);
-        if (const auto added = m_history.Add(1, *path, title)) {
-            m_history.SetSubItem1(*added, *path);
-        }
+        m_history.PutOnTop(*path, title);
     }
 }
 

@@ -58,6 +58,26 @@ bool HistoryList::Remove(std::wstring_view key) {
     return true;
 }
 
+void HistoryList::PutOnTop(std::wstring key, std::wstring text) {
+    m_edits.push_back({HistoryEdit::Kind::PutOnTop, key, text});
+    Remove(key);
+    if (Add(1, key, std::move(text))) SetSubItem1(1, std::move(key));
+}
+
+bool HistoryList::Forget(std::wstring_view key) {
+    m_edits.push_back({HistoryEdit::Kind::Delete, std::wstring(key), {}});
+    return Remove(key);
+}
+
+void HistoryList::Replay(const std::vector<HistoryEdit>& edits) {
+    for (const HistoryEdit& edit : edits) {
+        Remove(edit.key);
+        if (edit.kind == HistoryEdit::Kind::PutOnTop && Add(1, edit.key, edit.text)) {
+            SetSubItem1(1, edit.key);
+        }
+    }
+}
+
 void HistoryList::SetText(std::size_t position, std::wstring text) {
     m_rows[Index(position)].entry.Text = std::move(text);
 }

@@ -18,6 +18,15 @@ struct HistoryEntry {
     std::wstring Result;    // the last outcome of a command on the entry in this session
 };
 
+// A change the session made to the list itself, kept so that a save can make the same change to
+// a file that another Tolvar saved in the meantime.
+struct HistoryEdit {
+    enum class Kind { PutOnTop, Delete };
+    Kind kind;
+    std::wstring key;
+    std::wstring text;  // PutOnTop: the entry's title
+};
+
 // Maps a key to the form in which keys are compared: Windows paths compare without regard to
 // letter case.
 using KeyFold = std::wstring (*)(std::wstring_view key);
@@ -45,6 +54,14 @@ class HistoryList {
 
     std::optional<std::size_t> Find(std::wstring_view key) const;
 
+    // The session's own changes, recorded in Edits() in the order made: an entry put on top (it
+    // leaves its old place; its path is also its SubItem1), and an entry deleted.
+    void PutOnTop(std::wstring key, std::wstring text);
+    bool Forget(std::wstring_view key);
+    const std::vector<HistoryEdit>& Edits() const { return m_edits; }
+    // Makes the same changes to this list, in their order, without recording them.
+    void Replay(const std::vector<HistoryEdit>& edits);
+
     void SetText(std::size_t position, std::wstring text);
     void SetSubItem1(std::size_t position, std::wstring path);
     void SetResult(std::size_t position, std::wstring result);
@@ -65,10 +82,12 @@ class HistoryList {
     std::vector<Row> m_rows;
     std::unordered_set<std::wstring> m_keys;  // folded keys, for a quick duplicate test
     std::optional<std::size_t> m_selected;    // 0-based index into m_rows
+    std::vector<HistoryEdit> m_edits;
 };
 
 // Drops the entries whose path fails the test, testing each entry once from top to bottom; the
-// position does not advance after a removal, since the next entry moves up into it.
+// position does not advance after a removal, since the next entry moves up into it. A dropped
+// entry counts as deleted by the session.
 template <class Exists>
 void PruneHistory(HistoryList& list, Exists&& exists) {
     const std::size_t n = list.Count();
@@ -78,7 +97,7 @@ void PruneHistory(HistoryList& list, Exists&& exists) {
         if (exists(path)) {
             ++i;
         } else {
-            list.Remove(path);
+            list.Forget(path);
         }
     }
 }
