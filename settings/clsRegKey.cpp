@@ -44,14 +44,17 @@ std::wstring Expand(const std::wstring& source) {
 }
 
 // Reads the key's count of sub-keys or of values; the class text and time are asked for too.
+// A class text too long for its buffer is ERROR_MORE_DATA, as from every other call here and
+// from the ANSI function; the wide one reports ERROR_INSUFFICIENT_BUFFER for it.
 LONG QueryCount(HKEY hKey, bool subKeys, DWORD& count) {
     std::wstring keyClass(kNameBufferChars, L'\0');
     DWORD classCapacity = kNameCapacity;
     FILETIME lastWrite{};
     count = 0;
-    return RegQueryInfoKeyW(hKey, keyClass.data(), &classCapacity, nullptr,
-                            subKeys ? &count : nullptr, nullptr, nullptr,
-                            subKeys ? nullptr : &count, nullptr, nullptr, nullptr, &lastWrite);
+    const LONG rc = RegQueryInfoKeyW(
+        hKey, keyClass.data(), &classCapacity, nullptr, subKeys ? &count : nullptr, nullptr,
+        nullptr, subKeys ? nullptr : &count, nullptr, nullptr, nullptr, &lastWrite);
+    return rc == ERROR_INSUFFICIENT_BUFFER ? ERROR_MORE_DATA : rc;
 }
 
 // Reads name i of the key's sub-keys or values into a fresh buffer.

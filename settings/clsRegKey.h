@@ -57,8 +57,9 @@ class clsRegKey {
     // Deletes the child key and its whole subtree, depth first; stops at the first failure,
     // keeping what was deleted until then.
     LONG RecurseDeleteKey(std::wstring& lpszKey) const;
-    // The names in the system's index order, as an array of texts; on any failure (a name of
-    // 255 characters or more gives ERROR_MORE_DATA) the output keeps what it held.
+    // The names in the system's index order, as an array of texts; on any failure (a name, or
+    // the key's class text, of 255 characters or more gives ERROR_MORE_DATA) the output keeps
+    // what it held.
     LONG EnumSubKeyNames(TaggedValue& vntKeyNames) const;
     LONG EnumValueNames(TaggedValue& vntValueNames) const;
 

@@ -267,6 +267,19 @@ TEST_F(RegKey, Enumeration) {
     EXPECT_EQ(m_key.EnumSubKeyNames(names), ERROR_MORE_DATA);
     EXPECT_EQ(names, TaggedValue(L"untouched"));
     EXPECT_EQ(RegDeleteKeyA(key(), longName.c_str()), 0);
+
+    // Nor does a class text of 255 characters on the key itself.
+    std::wstring longClass(255, L'C');
+    HKEY classed = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(key(), L"classed", 0, longClass.data(), 0, KEY_READ, nullptr,
+                              &classed, nullptr),
+              0);
+    clsRegKey owner;
+    owner.Attach(classed);
+    EXPECT_EQ(owner.EnumSubKeyNames(names), ERROR_MORE_DATA);
+    EXPECT_EQ(owner.EnumValueNames(names), ERROR_MORE_DATA);
+    EXPECT_EQ(names, TaggedValue(L"untouched"));
+    EXPECT_EQ(RegDeleteKeyW(key(), L"classed"), 0);
 }
 
 }  // namespace
