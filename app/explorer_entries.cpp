@@ -4,14 +4,19 @@
 
 #include "explorer_entries.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cwchar>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "error_log.h"
+#include "file_identity.h"
 #include "system_function.h"
+#include "system_paths.h"
 #include "win32_handles.h"
 
 // The known folders' ids, defined here from the header's own list (hence last): the SDK library
@@ -31,6 +36,8 @@ constexpr char kReadingVerb[] = "reading an Explorer verb";
 constexpr char kRemovingKey[] = "removing an Explorer verb's key";
 constexpr char kWritingShortcut[] = "writing the Send To shortcut";
 constexpr char kReadingShortcut[] = "reading the Send To shortcut";
+constexpr char kRemovingShortcut[] = "removing the Send To shortcut";
+constexpr char kNoShortcutName[] = "every name for the Send To shortcut is taken";
 constexpr char kMissingFunctions[] = "the COM or shell functions are missing";
 constexpr wchar_t kOle32[] = L"ole32.dll";
 constexpr wchar_t kShell32[] = L"shell32.dll";
@@ -104,11 +111,26 @@ class ComApartment {
     bool m_usable = false;
 };
 
-// As the system compares file names: without regard to letter case, in any script.
-bool SameText(std::wstring_view a, std::wstring_view b) noexcept {
-    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
-                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-}
+// Tolvar's own file, and whether a path an entry holds names it: in any form, 8.3 or long. The
+// entries mostly all hold one path, and each look costs about a millisecond under Wine, so the
+// last answer is kept.
+class OwnProgram {
+  public:
+    explicit OwnProgram(const std::wstring& path) : m_path(path) {}
+
+    bool NamedBy(const std::wstring& other) {
+        if (other != m_lastAsked) {
+            m_lastAsked = other;
+            m_lastAnswer = SameFile(m_path, other);
+        }
+        return m_lastAnswer;
+    }
+
+  private:
+    std::wstring m_path;
+    std::wstring m_lastAsked;
+    bool m_lastAnswer = false;
+};
 
 // The keys, below the root. SystemFileAssociations is shared by 32- and 64-bit programs, so
 // either writes where the other reads.
@@ -171,10 +193,11 @@ bool WriteVerb(const ExplorerLocation& where, std::wstring_view extension, const
 }
 
 bool VerbPointsAt(const ExplorerLocation& where, std::wstring_view extension,
-                  const ExplorerVerb& verb, const std::wstring& exePath) {
+                  const ExplorerVerb& verb, OwnProgram& program) {
     const auto command =
         DefaultText(where.root, BackslashJoin({VerbPath(where, extension, verb), kCommandKey}));
-    return command && SameText(*command, VerbCommand(exePath, verb.registering));
+    const auto started = command ? VerbCommandProgram(*command, verb.registering) : std::nullopt;
+    return started && program.NamedBy(*started);
 }
 
 // Removes the key when it holds neither subkeys nor values; a missing key is as good.
@@ -201,11 +224,9 @@ struct TaskMemoryFree {
     void operator()(void* memory) const noexcept { freeTask(memory); }
 };
 
-std::optional<std::wstring> ShortcutPath(const ExplorerLocation& where,
+std::optional<std::wstring> SendToFolder(const ExplorerLocation& where,
                                          const ShellFunctions& shell) {
-    if (!where.sendToFolder.empty()) {
-        return BackslashJoin({where.sendToFolder, kSendToShortcutName});
-    }
+    if (!where.sendToFolder.empty()) return where.sendToFolder;
     PWSTR folder = nullptr;
     const HRESULT result =
         shell.knownFolderPath(FOLDERID_SendTo, KF_FLAG_DEFAULT, nullptr, &folder);
@@ -215,7 +236,7 @@ std::optional<std::wstring> ShortcutPath(const ExplorerLocation& where,
         Failed("finding the Send To folder", result);
         return std::nullopt;
     }
-    return BackslashJoin({folder, kSendToShortcutName});
+    return std::wstring(folder);
 }
 
 // A shell link object and its file interface, to load or save a shortcut.
@@ -238,50 +259,101 @@ std::optional<LinkObject> NewShellLink(const ShellFunctions& shell, const char* 
     return made;
 }
 
-// No arguments: Send To passes the chosen files.
+// No arguments: Send To passes the chosen files. The description marks the shortcut as Tolvar's.
 bool WriteShortcut(const ShellFunctions& shell, const std::wstring& shortcut,
                    const std::wstring& exePath) {
     const auto made = NewShellLink(shell, kWritingShortcut);
     if (!made) return false;
     HRESULT result = made->link->SetPath(exePath.c_str());
+    if (SUCCEEDED(result)) {
+        result = made->link->SetDescription(std::wstring(kSendToShortcutDescription).c_str());
+    }
     if (SUCCEEDED(result)) result = made->file->Save(shortcut.c_str(), TRUE);
     return SUCCEEDED(result) || Failed(kWritingShortcut, result);
 }
 
-// The file the shortcut starts; nothing when there is no shortcut or it starts no file. Read from
-// the shortcut's item list, which holds the path exactly: Wine gives back the stored path
-// through the ANSI code page.
-std::optional<std::wstring> ShortcutTarget(const ShellFunctions& shell,
-                                           const std::wstring& shortcut) {
-    if (GetFileAttributesW(shortcut.c_str()) == INVALID_FILE_ATTRIBUTES) return std::nullopt;
-    const auto made = NewShellLink(shell, kReadingShortcut);
-    if (!made) return std::nullopt;
-    PIDLIST_ABSOLUTE items = nullptr;
-    HRESULT result = made->file->Load(shortcut.c_str(), STGM_READ);
-    if (SUCCEEDED(result)) result = made->link->GetIDList(&items);
-    const std::unique_ptr<ITEMIDLIST, TaskMemoryFree> owned(items, {shell.freeTask});
-    if (FAILED(result)) Failed(kReadingShortcut, result);
-    // The most a path from an item list holds.
-    wchar_t target[MAX_PATH] = {};
-    if (result != S_OK || !items || !shell.pathFromItems(items, target)) return std::nullopt;
-    return std::wstring(target);
+// A file of one of the shortcut's names, as far as Tolvar cares.
+struct FoundShortcut {
+    std::wstring path;
+    bool ours = false;                   // written by Tolvar, which may change or remove it
+    std::optional<std::wstring> target;  // the file it starts, when it is Tolvar's and starts one
+};
+
+// Every file in the folder by one of the shortcut's names; nothing when they cannot be read, for
+// then none can be told from the user's own.
+std::optional<std::vector<FoundShortcut>> FindShortcuts(const ShellFunctions& shell,
+                                                        const std::wstring& folder) {
+    std::vector<FoundShortcut> found;
+    for (std::size_t i = 0; i < kSendToShortcutNames; ++i) {
+        FoundShortcut shortcut;
+        shortcut.path = BackslashJoin({folder, SendToShortcutName(i)});
+        if (GetFileAttributesW(shortcut.path.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
+        const auto made = NewShellLink(shell, kReadingShortcut);
+        if (!made) return std::nullopt;
+        // The most a description holds.
+        wchar_t description[INFOTIPSIZE] = {};
+        HRESULT result = made->file->Load(shortcut.path.c_str(), STGM_READ);
+        if (SUCCEEDED(result)) {
+            result =
+                made->link->GetDescription(description, static_cast<int>(std::size(description)));
+        }
+        if (FAILED(result)) Failed(kReadingShortcut, result);
+        shortcut.ours =
+            SUCCEEDED(result) && std::wstring_view(description) == kSendToShortcutDescription;
+        if (shortcut.ours) {
+            // Read from the item list, which holds the path exactly: Wine gives back the stored
+            // path through the ANSI code page.
+            PIDLIST_ABSOLUTE items = nullptr;
+            result = made->link->GetIDList(&items);
+            const std::unique_ptr<ITEMIDLIST, TaskMemoryFree> owned(items, {shell.freeTask});
+            if (FAILED(result)) Failed(kReadingShortcut, result);
+            // The most a path from an item list holds.
+            wchar_t target[MAX_PATH] = {};
+            if (result == S_OK && items && shell.pathFromItems(items, target)) {
+                shortcut.target = target;
+            }
+        }
+        found.push_back(std::move(shortcut));
+    }
+    return found;
+}
+
+// Where Tolvar's shortcut is, or is to go: its own by one of the names, else the first free name.
+std::optional<std::wstring> ShortcutPlace(const ShellFunctions& shell, const std::wstring& folder) {
+    const auto found = FindShortcuts(shell, folder);
+    if (!found) return std::nullopt;
+    for (const FoundShortcut& shortcut : *found) {
+        if (shortcut.ours) return shortcut.path;
+    }
+    for (std::size_t i = 0; i < kSendToShortcutNames; ++i) {
+        const std::wstring path = BackslashJoin({folder, SendToShortcutName(i)});
+        const auto taken = [&path](const FoundShortcut& shortcut) { return shortcut.path == path; };
+        if (std::none_of(found->begin(), found->end(), taken)) return path;
+    }
+    LogFailure(kWritingShortcut, kNoShortcutName);
+    return std::nullopt;
 }
 
 bool PointAt(const ExplorerLocation& where, const std::wstring& exePath) {
+    OwnProgram program(exePath);
     // The registry first: when a verb is off, the shell's libraries are not needed at all.
     for (const std::wstring_view extension : kVerbExtensions) {
         for (const ExplorerVerb& verb : kExplorerVerbs) {
-            if (!VerbPointsAt(where, extension, verb, exePath)) return false;
+            if (!VerbPointsAt(where, extension, verb, program)) return false;
         }
     }
     const ShellFunctions shell;
     if (!shell.Found(kQuerying)) return false;
-    const auto shortcut = ShortcutPath(where, shell);
-    if (!shortcut) return false;
+    const auto folder = SendToFolder(where, shell);
+    if (!folder) return false;
     const ComApartment com(shell);
     if (!com.Usable()) return false;
-    const auto target = ShortcutTarget(shell, *shortcut);
-    return target && SameText(*target, exePath);
+    const auto found = FindShortcuts(shell, *folder);
+    if (!found) return false;
+    for (const FoundShortcut& shortcut : *found) {
+        if (shortcut.ours) return shortcut.target && program.NamedBy(*shortcut.target);
+    }
+    return false;
 }
 
 bool WriteAll(const ExplorerLocation& where, const std::wstring& exePath,
@@ -291,10 +363,12 @@ bool WriteAll(const ExplorerLocation& where, const std::wstring& exePath,
             if (!WriteVerb(where, extension, verb, exePath)) return false;
         }
     }
-    const auto shortcut = ShortcutPath(where, shell);
-    if (!shortcut) return false;
+    const auto folder = SendToFolder(where, shell);
+    if (!folder) return false;
     const ComApartment com(shell);
-    return com.Usable() && WriteShortcut(shell, *shortcut, exePath);
+    if (!com.Usable()) return false;
+    const auto shortcut = ShortcutPlace(shell, *folder);
+    return shortcut && WriteShortcut(shell, *shortcut, exePath);
 }
 
 // Goes on past a failure, so that as much as can go does.
@@ -314,12 +388,19 @@ bool RemoveAll(const ExplorerLocation& where, const ShellFunctions& shell) {
     }
     removed = RemoveIfEmpty(where.root, FileTypesPath(where)) && removed;
 
-    const auto shortcut = ShortcutPath(where, shell);
-    if (!shortcut) return false;
-    if (!DeleteFileW(shortcut->c_str())) {
-        const DWORD error = GetLastError();
-        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
-            removed = Failed("removing the Send To shortcut", static_cast<long>(error));
+    const auto folder = SendToFolder(where, shell);
+    if (!folder) return false;
+    const ComApartment com(shell);
+    if (!com.Usable()) return false;
+    // Only Tolvar's own: a shortcut of the same name the user made stays.
+    const auto found = FindShortcuts(shell, *folder);
+    if (!found) return false;
+    for (const FoundShortcut& shortcut : *found) {
+        if (shortcut.ours && !DeleteFileW(shortcut.path.c_str())) {
+            const DWORD error = GetLastError();
+            if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+                removed = Failed(kRemovingShortcut, static_cast<long>(error));
+            }
         }
     }
     return removed;
@@ -345,7 +426,8 @@ bool AddExplorerEntries(const ExplorerLocation& where, const std::wstring& exePa
     try {
         const ShellFunctions shell;
         if (!shell.Found(kAdding)) return false;
-        const bool written = WriteAll(where, exePath, shell);
+        // The long form, which stays valid where 8.3 names are later turned off.
+        const bool written = WriteAll(where, LongPathOf(exePath), shell);
         // Entries are all there or none is: a part would leave verbs nobody turns off.
         if (!written) RemoveAll(where, shell);
         TellExplorer(shell);

@@ -20,19 +20,20 @@ struct ExplorerLocation {
     std::wstring sendToFolder;  // empty: the user's Send To folder
 };
 
-// True when every verb and the shortcut exist and start exePath (the full path of a
-// Tolvar.exe): each command line is the one AddExplorerEntries writes for it and the shortcut's
-// target is exePath, both compared without regard to letter case. Entries of another copy of
-// Tolvar do not count.
+// True when every verb and Tolvar's shortcut exist and start exePath (the full path of a
+// Tolvar.exe): each command line is one AddExplorerEntries writes and the file it starts, like
+// the shortcut's target, is exePath's file, whichever of its names (long or 8.3, any letter case)
+// either holds. Entries of another copy of Tolvar do not count.
 bool ExplorerEntriesPointAt(const ExplorerLocation& where, const std::wstring& exePath) noexcept;
 
-// Writes every verb and the shortcut for exePath, replacing those of any other copy. True when
-// all were written; otherwise none is left (as RemoveExplorerEntries leaves it).
+// Writes every verb and the shortcut for exePath's long form, replacing those of any other copy.
+// True when all were written; otherwise none is left (as RemoveExplorerEntries leaves it).
 bool AddExplorerEntries(const ExplorerLocation& where, const std::wstring& exePath) noexcept;
 
-// Removes the verb keys, whatever copy they start, and the shortcut; then "shell", the file
+// Removes the verb keys, whatever copy they start, and Tolvar's shortcut; then "shell", the file
 // type's key and "SystemFileAssociations" when they are left without subkeys and values.
-// Anything else below them stays. True when nothing of the entries is left.
+// Anything else below them stays, a shortcut the user made by Tolvar's name too. True when
+// nothing of the entries is left.
 bool RemoveExplorerEntries(const ExplorerLocation& where) noexcept;
 
 }  // namespace tolvar

@@ -1,5 +1,7 @@
 // The Explorer entries written to a scratch key and folder, read back, repointed and removed.
 #include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -53,6 +55,47 @@ void SetValue(const std::wstring& path, const wchar_t* name, const std::wstring&
                     static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
 }
 
+// The command line the shell makes of a verb's command for one file: %1 is the file and %% a
+// percent sign.
+std::wstring ShellExpanded(const std::wstring& command, const std::wstring& file) {
+    std::wstring line;
+    for (std::size_t i = 0; i < command.size(); ++i) {
+        if (command[i] == L'%' && i + 1 < command.size() && command[i + 1] == L'%') {
+            line += command[++i];
+        } else if (command[i] == L'%' && i + 1 < command.size() && command[i + 1] == L'1') {
+            line += file;
+            ++i;
+        } else {
+            line += command[i];
+        }
+    }
+    return line;
+}
+
+// A shortcut as the user makes one.
+void MakeShortcut(const fs::path& at, const std::wstring& target, const wchar_t* arguments,
+                  const wchar_t* description) {
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    {
+        UniqueCom<IShellLinkW> link;
+        UniqueCom<IPersistFile> file;
+        ASSERT_EQ(CoCreateInstance(__uuidof(ShellLink), nullptr, CLSCTX_INPROC_SERVER,
+                                   __uuidof(IShellLinkW), link.put()),
+                  S_OK);
+        ASSERT_EQ(link->QueryInterface(__uuidof(IPersistFile), file.put()), S_OK);
+        link->SetPath(target.c_str());
+        link->SetArguments(arguments);
+        link->SetDescription(description);
+        ASSERT_EQ(file->Save(at.c_str(), TRUE), S_OK);
+    }
+    CoUninitialize();
+}
+
+std::size_t FileCount(const fs::path& dir) {
+    return static_cast<std::size_t>(
+        std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
+}
+
 class ExplorerEntriesTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -62,7 +105,8 @@ class ExplorerEntriesTest : public ::testing::Test {
                         &classes, nullptr);
         const UniqueRegKey owned(classes);
         fs::create_directories(m_where.sendToFolder);
-        // Paths with a blank, and one with letters no ANSI code page holds together.
+        // Paths with a blank, and one with letters no ANSI code page holds together and a
+        // percent sign the shell would expand.
         for (const fs::path& exe : {fs::path(m_exe), fs::path(m_other)}) {
             fs::create_directories(exe.parent_path());
             Touch(exe);
@@ -88,20 +132,23 @@ class ExplorerEntriesTest : public ::testing::Test {
     const std::wstring m_scratchPath = m_scratch.Source().keyPath;
     const std::wstring m_classes = m_scratchPath + L"\\Classes";
     const ExplorerLocation m_where{HKEY_CURRENT_USER, m_classes, m_dir.path() / "SendTo"};
-    const std::wstring m_exe = m_dir.path() / L"Тольвар 程序" / L"Tolvar.exe";
+    const std::wstring m_exe = m_dir.path() / L"Тольвар 50%1 程序" / L"Tolvar.exe";
     const std::wstring m_other = m_dir.path() / L"other copy" / L"Tolvar.exe";
 };
 
 TEST_F(ExplorerEntriesTest, AddWritesEveryVerbAndTheShortcutAndRemoveTakesThemAway) {
     const auto before = Tree();
     ASSERT_TRUE(AddExplorerEntries(m_where, m_exe));
+    const std::wstring file = L"C:\\a b.dll";
     for (const wchar_t* extension : kExtensions) {
         const std::wstring reg = Verb(extension, L"Tolvar.Register");
         const std::wstring unreg = Verb(extension, L"Tolvar.Unregister");
         EXPECT_EQ(DefaultValue(reg), L"Register with Tolvar") << extension;
         EXPECT_EQ(DefaultValue(unreg), L"Unregister with Tolvar") << extension;
-        EXPECT_EQ(DefaultValue(reg + L"\\command"), L'"' + m_exe + L"\" /register \"%1\"");
-        EXPECT_EQ(DefaultValue(unreg + L"\\command"), L'"' + m_exe + L"\" /unregister \"%1\"");
+        EXPECT_EQ(ShellExpanded(DefaultValue(reg + L"\\command"), file),
+                  L'"' + m_exe + L"\" /register \"" + file + L'"');
+        EXPECT_EQ(ShellExpanded(DefaultValue(unreg + L"\\command"), file),
+                  L'"' + m_exe + L"\" /unregister \"" + file + L'"');
     }
     // The shortcut's target is read back by the query alone: a wrong one makes it false.
     ASSERT_TRUE(fs::exists(Shortcut()));
@@ -132,6 +179,37 @@ TEST_F(ExplorerEntriesTest, EntriesOfAnotherCopyCountOnlyOnceRepointed) {
     ASSERT_TRUE(AddExplorerEntries(m_where, m_exe));
     ASSERT_TRUE(fs::remove(Shortcut()));
     EXPECT_FALSE(ExplorerEntriesPointAt(m_where, m_exe));
+}
+
+// Started by its 8.3 path, Tolvar is the copy whose entries were written with the long one.
+TEST_F(ExplorerEntriesTest, TheShortAndTheLongPathNameOneCopy) {
+    std::wstring shortExe(MAX_PATH, L'\0');
+    shortExe.resize(GetShortPathNameW(m_other.c_str(), shortExe.data(), MAX_PATH));
+    ASSERT_FALSE(shortExe.empty());
+    ASSERT_NE(fs::path(shortExe).parent_path().filename(),
+              fs::path(m_other).parent_path().filename());
+
+    ASSERT_TRUE(AddExplorerEntries(m_where, m_other));
+    EXPECT_TRUE(ExplorerEntriesPointAt(m_where, shortExe));
+    ASSERT_TRUE(AddExplorerEntries(m_where, shortExe));
+    EXPECT_TRUE(ExplorerEntriesPointAt(m_where, m_other));
+    EXPECT_FALSE(ExplorerEntriesPointAt(m_where, m_exe));
+}
+
+// A shortcut of Tolvar's name the user made, to Tolvar itself, is theirs: Tolvar's goes beside it.
+TEST_F(ExplorerEntriesTest, TheUsersOwnShortcutOfThatNameStaysAsItWas) {
+    MakeShortcut(Shortcut(), m_exe, L"/register C:\\mine.dll", L"My own Tolvar");
+    const std::string bytes = ReadFile(Shortcut());
+    ASSERT_FALSE(bytes.empty());
+
+    ASSERT_TRUE(AddExplorerEntries(m_where, m_exe));
+    EXPECT_TRUE(ExplorerEntriesPointAt(m_where, m_exe));
+    EXPECT_EQ(FileCount(m_where.sendToFolder), 2u);
+    EXPECT_TRUE(ReadFile(Shortcut()) == bytes) << "the user's shortcut is as it was";
+    EXPECT_TRUE(RemoveExplorerEntries(m_where));
+    EXPECT_FALSE(ExplorerEntriesPointAt(m_where, m_exe));
+    EXPECT_EQ(FileCount(m_where.sendToFolder), 1u);
+    EXPECT_TRUE(ReadFile(Shortcut()) == bytes) << "the user's shortcut is as it was";
 }
 
 TEST_F(ExplorerEntriesTest, OthersEntriesStayAndAFailedAddLeavesNothing) {
