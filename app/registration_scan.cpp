@@ -1,5 +1,6 @@
 #include "registration_scan.h"
 
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <set>
@@ -7,6 +8,8 @@
 #include <vector>
 
 #include "command_line.h"
+#include "expand_environment.h"
+#include "null_cut.h"
 #include "server_value.h"
 #include "system_paths.h"
 #include "win32_handles.h"
@@ -15,18 +18,18 @@ namespace tolvar {
 
 namespace {
 
-constexpr wchar_t kClassesKey[] = L"Software\\Classes\\CLSID";
+constexpr wchar_t kClassesPath[] = L"Software\\Classes";
+constexpr wchar_t kClassIdsKey[] = L"\\CLSID";
 constexpr wchar_t kInprocServer[] = L"\\InprocServer32";
 constexpr wchar_t kLocalServer[] = L"\\LocalServer32";
 constexpr std::size_t kClassNameChars = 256;  // a class id is 38; any key name fits 255
 constexpr std::size_t kValueChars = MAX_PATH * 2;
 
-struct View {
-    REGSAM flag;
-    bool is64Bit;
-};
-constexpr View kView64{KEY_WOW64_64KEY, true};
-constexpr View kView32{KEY_WOW64_32KEY, false};
+constexpr REGSAM kOwnView = kProcessIs64Bit ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+
+bool Is64BitView(REGSAM view) {
+    return (view & KEY_WOW64_64KEY) != 0;
+}
 
 bool Is64BitWindows() {
     if constexpr (kProcessIs64Bit) {
@@ -77,15 +80,15 @@ struct Target {
     }
 
     // The path a process of the view's own kind would open, as this process opens it.
-    std::wstring AsSeenFrom(std::wstring_view server, const View& view) const {
-        if (view.is64Bit == kProcessIs64Bit || systemDirectory.empty() ||
+    std::wstring AsSeenFrom(std::wstring_view server, REGSAM view) const {
+        if (Is64BitView(view) == kProcessIs64Bit || systemDirectory.empty() ||
             otherSystemDirectory.empty() || !StartsWithText(server, systemDirectory + L"\\")) {
             return std::wstring(server);
         }
         return otherSystemDirectory + std::wstring(server.substr(systemDirectory.size()));
     }
 
-    bool NamedBy(std::wstring_view value, ServerKey key, const View& view) {
+    bool NamedBy(std::wstring_view value, ServerKey key, REGSAM view) {
         const std::wstring_view server = ServerFileOfValue(value, key == ServerKey::LocalServer32);
         const std::wstring_view title = TitleOfPath(server);
         if (!SameFileText(title, longTitle) &&
@@ -110,27 +113,35 @@ struct Target {
     std::map<std::wstring, std::optional<FileId>> identities;
 };
 
-// The server key's default value; empty when there is none. A REG_EXPAND_SZ value comes back
-// expanded, as REG_SZ (asking for REG_EXPAND_SZ itself is refused unless unexpanded).
+// The server key's default value, expanded; empty when there is none or it is not text. A
+// REG_EXPAND_SZ value is read as stored and expanded here: Wine 8's RegGetValueW, asked to
+// expand, takes the caller's byte count for a count of characters and writes past the buffer.
+// The value is taken by the size read, not by a terminating zero, which a stored value may lack.
 std::wstring ServerValue(HKEY classes, const std::wstring& subKey, std::wstring& buffer) {
     for (;;) {
+        DWORD type = REG_NONE;
         DWORD bytes = static_cast<DWORD>(buffer.size() * sizeof(wchar_t));
-        const LONG rc = RegGetValueW(classes, subKey.c_str(), nullptr, RRF_RT_REG_SZ, nullptr,
+        const LONG rc = RegGetValueW(classes, subKey.c_str(), nullptr,
+                                     RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, &type,
                                      buffer.data(), &bytes);
         if (rc == ERROR_MORE_DATA) {
-            buffer.resize(bytes / sizeof(wchar_t) + 1);
+            // At least one more character each time: the value may have grown meanwhile.
+            buffer.resize(std::max<std::size_t>(bytes / sizeof(wchar_t) + 1, buffer.size() + 1));
             continue;
         }
         if (rc != ERROR_SUCCESS) return {};
-        return std::wstring(buffer.c_str());
+        const std::size_t chars = std::min<std::size_t>(bytes / sizeof(wchar_t), buffer.size());
+        std::wstring value(CutAtNull(std::wstring_view(buffer.data(), chars)));
+        return type == REG_EXPAND_SZ ? ExpandEnvironmentText(value) : value;
     }
 }
 
-// Adds the classes of one place and view that name the target to `ids`; true when any did.
-bool ScanClasses(HKEY root, const View& view, Target& target, ServerKey key,
+// Adds the classes of one root that name the target to `ids`; true when any did.
+bool ScanClasses(const ClassesRoot& root, Target& target, ServerKey key,
                  const std::stop_token& stop, std::set<std::wstring>& ids) {
     HKEY opened = nullptr;
-    if (RegOpenKeyExW(root, kClassesKey, 0, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | view.flag,
+    if (RegOpenKeyExW(root.root, (root.path + kClassIdsKey).c_str(), 0,
+                      KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | root.view,
                       &opened) != ERROR_SUCCESS) {
         return false;
     }
@@ -145,7 +156,7 @@ bool ScanClasses(HKEY root, const View& view, Target& target, ServerKey key,
         if (rc == ERROR_MORE_DATA) continue;  // not a class id
         if (rc != ERROR_SUCCESS) break;
         const std::wstring id(name.data(), chars);
-        if (target.NamedBy(ServerValue(classes.get(), id + server, value), key, view)) {
+        if (target.NamedBy(ServerValue(classes.get(), id + server, value), key, root.view)) {
             std::wstring folded = id;
             CharUpperBuffW(folded.data(), static_cast<DWORD>(folded.size()));
             ids.insert(std::move(folded));
@@ -157,23 +168,32 @@ bool ScanClasses(HKEY root, const View& view, Target& target, ServerKey key,
 
 }  // namespace
 
+std::vector<ClassesRoot> DefaultClassesRoots() {
+    const std::vector<REGSAM> views = Is64BitWindows()
+                                          ? std::vector<REGSAM>{KEY_WOW64_64KEY, KEY_WOW64_32KEY}
+                                          : std::vector<REGSAM>{kOwnView};
+    std::vector<ClassesRoot> roots;
+    for (const auto& [root, perUser] :
+         {std::pair{HKEY_LOCAL_MACHINE, false}, std::pair{HKEY_CURRENT_USER, true}}) {
+        for (const REGSAM view : views) roots.push_back({root, kClassesPath, view, perUser});
+    }
+    return roots;
+}
+
 RegistrationCount CountRegistrations(const std::wstring& file, ServerKey key,
-                                     const std::stop_token& stop) {
+                                     const std::stop_token& stop,
+                                     const std::vector<ClassesRoot>& roots) {
     Target target(file);
     RegistrationCount count;
     count.twoViews = Is64BitWindows();
-    const std::vector<View> views = count.twoViews
-                                        ? std::vector<View>{kView64, kView32}
-                                        : std::vector<View>{kProcessIs64Bit ? kView64 : kView32};
-    for (const auto& [root, hive] : {std::pair{HKEY_LOCAL_MACHINE, &count.machine},
-                                     std::pair{HKEY_CURRENT_USER, &count.user}}) {
-        std::set<std::wstring> ids;
-        for (const View& view : views) {
-            if (!ScanClasses(root, view, target, key, stop, ids)) continue;
-            (view.is64Bit ? hive->in64BitView : hive->in32BitView) = true;
-        }
-        hive->classes = ids.size();
+    std::set<std::wstring> machineIds, userIds;
+    for (const ClassesRoot& root : roots) {
+        HiveCount& hive = root.perUser ? count.user : count.machine;
+        if (!ScanClasses(root, target, key, stop, root.perUser ? userIds : machineIds)) continue;
+        (Is64BitView(root.view) ? hive.in64BitView : hive.in32BitView) = true;
     }
+    count.machine.classes = machineIds.size();
+    count.user.classes = userIds.size();
     return count;
 }
 

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "expand_environment.h"
 #include "multi_sz.h"
 #include "null_cut.h"
 
@@ -27,20 +28,6 @@ const wchar_t* Arg(const clsRegKey::OptText& text) {
 
 std::wstring CutText(const std::wstring& units) {
     return std::wstring(CutAtNull(std::wstring_view(units)));
-}
-
-// Through the wide function: the size that the ANSI one reports can fall short of the bytes it
-// writes (Wine counts UTF-16 units under a double-byte code page; Windows asks ANSI callers for
-// one byte more). The buffer takes whatever the last call asked for, in case a variable grew in
-// between.
-std::wstring Expand(const std::wstring& source) {
-    std::wstring expanded;
-    DWORD needed = ExpandEnvironmentStringsW(source.c_str(), nullptr, 0);
-    while (needed > expanded.size()) {
-        expanded.assign(needed, L'\0');
-        needed = ExpandEnvironmentStringsW(source.c_str(), expanded.data(), needed);
-    }
-    return std::wstring(CutAtNull(std::wstring_view(expanded)));
 }
 
 // Reads the key's count of sub-keys or of values; the class text and time are asked for too.
@@ -165,7 +152,7 @@ LONG clsRegKey::QueryValue(TaggedValue& vntValue, OptText lpszValueName) const {
             std::wstring buffer = units();
             const LONG rc = read(buffer.data(), DWORD(buffer.size() * sizeof(wchar_t)));
             const std::wstring text = CutText(buffer);
-            vntValue = firstType == REG_EXPAND_SZ ? Expand(text) : text;
+            vntValue = firstType == REG_EXPAND_SZ ? ExpandEnvironmentText(text) : text;
             return rc;
         }
         case REG_BINARY: {
