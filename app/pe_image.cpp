@@ -252,7 +252,7 @@ class Parser {
         return true;
     }
 
-    // DLL names of a descriptor list, up to the first descriptor without a name (the all-zero
+    // DLL names of a descriptor list, up to the first descriptor that `nameOf` gives 0 for (the
     // one that ends it). The list must end within the section that holds its start: each step
     // then takes a descriptor's worth of the file, so a hostile file cannot make it run long.
     // `nameOf` gives a descriptor's name RVA, or nothing when it cannot have one.
@@ -278,8 +278,12 @@ class Parser {
     bool ReadImports() {
         return ReadDllNames(
             kDirImport, kImportDescriptorSize,
-            [](Bytes descriptor) {
-                return std::optional<std::uint64_t>(Reader(descriptor).U32(kImportName));
+            [](Bytes descriptor) -> std::optional<std::uint64_t> {
+                // The loader's list ends at a descriptor without a name or without an address
+                // table, whatever follows it.
+                Reader fields(descriptor);
+                if (fields.U32(kImportFirstThunk) == 0) return 0;
+                return fields.U32(kImportName);
             },
             m_image.imports);
     }

@@ -37,12 +37,14 @@ struct PeImage {
     bool exportsUnregister = false;  // DllUnregisterServer
     bool exportsInstall = false;     // DllInstall
     bool hasClrHeader = false;       // a CLR (COM descriptor) directory: a .NET assembly
-    // DLL names of the import directory, in order, as written. A name that equals an earlier one
+    // DLL names of the import directory, in order, as written: bytes of the ANSI code page, in
+    // which the loader reads them. The list ends where the loader's does, at the first
+    // descriptor without a name or without an address table. A name that equals an earlier one
     // without regard to ASCII case is dropped: the loader takes module names without regard to
     // case, so it is the same DLL.
     std::vector<std::string> imports;
-    // DLL names of the delay-load import directory, the same way; kept apart from `imports`, so
-    // a DLL may be in both.
+    // DLL names of the delay-load import directory, up to the descriptor without a name, in the
+    // same way; kept apart from `imports`, so a DLL may be in both.
     std::vector<std::string> delayImports;
     // Modules that the three exports above are forwarded to ("OTHER" of "OTHER.Func", with
     // ".dll" appended when the forwarder names no extension), so that a caller can resolve them

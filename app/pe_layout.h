@@ -76,7 +76,8 @@ inline constexpr std::size_t kExportDirectorySize = 40;
 inline constexpr std::size_t kExportRvaSize = 4;
 inline constexpr std::size_t kExportOrdinalSize = 2;
 
-// An import descriptor; the list ends with an all-zero one.
+// An import descriptor; the list ends with an all-zero one, and for the loader at the first
+// without a name or without an address table (FirstThunk).
 inline constexpr std::size_t kImportOriginalFirstThunk = 0;
 inline constexpr std::size_t kImportName = 12;
 inline constexpr std::size_t kImportFirstThunk = 16;

@@ -71,6 +71,15 @@ TEST(PeImage, ImportsAndDelayImportsApartInOrderWithoutCaseDuplicates) {
         EXPECT_EQ(image->imports, (Names{"KERNEL32.dll", "ole32.dll", "USER32.dll"}));
         EXPECT_EQ(image->delayImports, (Names{"OLEAUT32.dll", "ole32.dll"}));
         EXPECT_TRUE(image->hasClrHeader);
+        // The loader's list ends at a descriptor without an address table, as at one without a
+        // name.
+        auto shorter = bytes;
+        const std::size_t descriptors =
+            PeBuilder::FileOffset(GetLe(bytes, b.DirectoryEntry(pe::kDirImport), 4));
+        PutLe(shorter, descriptors + 3 * pe::kImportDescriptorSize + pe::kImportFirstThunk, 0, 4);
+        const auto ended = ReadPeImage(shorter);
+        ASSERT_TRUE(ended);
+        EXPECT_EQ(ended->imports, (Names{"KERNEL32.dll", "ole32.dll"}));
         // An image base above the names' addresses leaves the old descriptors pointing nowhere.
         PutLe(bytes, PeBuilder::kOptionalHeader + pe::kOptImageBase, b.imageBase + 0x10000, 4);
         EXPECT_EQ(ReadPeImage(bytes).has_value(), !byAddress);
