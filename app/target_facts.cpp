@@ -20,16 +20,15 @@ constexpr std::wstring_view kNoRegisterExport =
 constexpr std::wstring_view kMissing = L"missing: ";
 constexpr std::wstring_view kMissingDelayLoaded = L"delay-loaded, missing: ";
 
-std::wstring Widen(const std::string& ascii) {
-    // Module names in a program file are ANSI; the ones that matter here are plain ASCII.
-    return std::wstring(ascii.begin(), ascii.end());
-}
-
-std::wstring List(const std::vector<std::string>& names) {
+// The first few names, then how many more: a crafted file can need hundreds.
+std::wstring List(const std::vector<std::wstring>& names) {
     std::wstring list;
-    for (const std::string& name : names) {
+    for (std::size_t i = 0; i < names.size() && i < kListedMissing; ++i) {
         if (!list.empty()) list += L", ";
-        list += Widen(name);
+        list += names[i];
+    }
+    if (names.size() > kListedMissing) {
+        list += L" and " + std::to_wstring(names.size() - kListedMissing) + L" more";
     }
     return list;
 }
@@ -61,18 +60,23 @@ std::wstring TargetLine(const TargetFacts& facts) {
     if (facts.file == TargetFacts::File::Unreadable) return std::wstring(kFileUnreadable);
     if (!facts.image) return std::wstring(kNotAProgram);
     const PeImage& image = *facts.image;
-    std::wstring line = Kind(image);
-    const auto add = [&line](std::wstring_view part) { line.append(kSeparator).append(part); };
+    std::wstring line;
+    const auto add = [&line](std::wstring_view part) {
+        if (!line.empty()) line.append(kSeparator);
+        line.append(part);
+    };
+    // What will fail first: the part of the status bar may show no more than its start.
+    const std::wstring bits = L" (" + Processor(image) + L")";
+    if (!facts.missing.empty()) add(std::wstring(kMissing) + List(facts.missing) + bits);
+    if (!facts.missingDelayLoaded.empty()) {
+        add(std::wstring(kMissingDelayLoaded) + List(facts.missingDelayLoaded) + bits);
+    }
+    add(Kind(image));
     if (!facts.processorRuns) add(kProcessorCannotRun);
     if (image.isDll) {
         add(image.exportsRegister ? kRegistersItself
             : image.hasClrHeader  ? kDotNet
                                   : kNoRegisterExport);
-    }
-    const std::wstring bits = L" (" + Processor(image) + L")";
-    if (!facts.missing.empty()) add(std::wstring(kMissing) + List(facts.missing) + bits);
-    if (!facts.missingDelayLoaded.empty()) {
-        add(std::wstring(kMissingDelayLoaded) + List(facts.missingDelayLoaded) + bits);
     }
     return line;
 }

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "ansi.h"
 #include "command_line.h"
 #include "system_function.h"
 #include "system_paths.h"
@@ -28,16 +29,13 @@ constexpr wchar_t kPathSeparator = L';';
 constexpr std::size_t kKnownNameChars = 256;
 constexpr DWORD kKnownValueBytes = 512;
 
-std::string AsciiLower(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+// The loader takes module names without regard to case.
+template <typename String>
+String AsciiLower(String text) {
+    for (auto& c : text) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<typename String::value_type>(c - 'A' + 'a');
     }
-    return lower;
-}
-
-std::wstring Widen(std::string_view ascii) {
-    return std::wstring(ascii.begin(), ascii.end());
+    return text;
 }
 
 // A file's bytes, mapped read-only: nothing of it is loaded or run.
@@ -90,8 +88,8 @@ bool IsApiSet(const std::string& lowerName) {
 }
 
 // The DLLs the system maps itself at start, from its own list: always present.
-std::set<std::string> KnownDlls() {
-    std::set<std::string> known;
+std::set<std::wstring> KnownDlls() {
+    std::set<std::wstring> known;
     HKEY opened = nullptr;
     if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKnownDllsKey, 0, KEY_QUERY_VALUE, &opened) !=
         ERROR_SUCCESS) {
@@ -107,12 +105,11 @@ std::set<std::string> KnownDlls() {
                                       reinterpret_cast<BYTE*>(value), &bytes);
         if (rc == ERROR_MORE_DATA) continue;
         if (rc != ERROR_SUCCESS) break;
-        if (type != REG_SZ || bytes < sizeof(wchar_t)) continue;
-        std::string ascii;
-        for (const wchar_t* c = value; *c && c < value + bytes / sizeof(wchar_t); ++c) {
-            ascii += static_cast<char>(*c < 0x80 ? *c : '?');
-        }
-        known.insert(AsciiLower(ascii));
+        if (type != REG_SZ) continue;
+        // A value written without its terminator has none: only its own bytes are read.
+        std::wstring_view name(value, bytes / sizeof(wchar_t));
+        name = name.substr(0, name.find(L'\0'));
+        if (!name.empty()) known.insert(AsciiLower(std::wstring(name)));
     }
     return known;
 }
@@ -186,9 +183,10 @@ class DllSearch {
         }
     }
 
-    // True when the name needs no file of its own: an API set the system implements, or a
-    // DLL the system maps at start.
-    bool Provided(const std::string& lowerName) const {
+    // True when the name (as written, and as the loader reads it) needs no file of its own: an
+    // API set the system implements, or a DLL the system maps at start.
+    bool Provided(const std::string& name, const std::wstring& wideName) const {
+        const std::string lowerName = AsciiLower(name);
         if (IsApiSet(lowerName)) {
             std::string contract = lowerName;
             if (contract.ends_with(kDllSuffix))
@@ -197,18 +195,18 @@ class DllSearch {
             if (m_apiSetImplemented) return m_apiSetImplemented(contract.c_str()) != FALSE;
             return false;
         }
-        return m_known.contains(lowerName);
+        return m_known.contains(AsciiLower(wideName));
     }
 
     // The first file of that name the loader would take for a program of this width: one of
     // the other processor width is passed over, as the loader passes it over. A file of the
     // system folder is that width's and is taken as it is, unread.
-    std::optional<std::wstring> Find(const std::string& name, std::optional<MappedFile>& mapped,
+    std::optional<std::wstring> Find(const std::wstring& name, std::optional<MappedFile>& mapped,
                                      std::optional<PeImage>& image) const {
         mapped.reset();
         image.reset();
         for (const std::wstring& folder : m_folders) {
-            std::wstring candidate = folder + L'\\' + Widen(name);
+            std::wstring candidate = folder + L'\\' + name;
             const DWORD attributes = GetFileAttributesW(candidate.c_str());
             if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
                 continue;
@@ -232,7 +230,7 @@ class DllSearch {
     bool m_target64Bit;
     // Read for each inspection: a static copy could go before a reading the window gave up on
     // ends, as the program exits.
-    std::set<std::string> m_known;
+    std::set<std::wstring> m_known;
     BOOL(WINAPI* m_apiSetImplemented)(PCSTR) = nullptr;
     std::wstring m_system;
     std::vector<std::wstring> m_folders;
@@ -255,12 +253,14 @@ void FindMissing(const PeImage& target, const DllSearch& search, const std::stop
     while (!queue.empty() && !stop.stop_requested()) {
         const std::string name = std::move(queue.front());
         queue.pop_front();
-        if (search.Provided(AsciiLower(name))) continue;
+        // The loader reads a program file's names in the ANSI code page.
+        std::wstring wide = FromAnsi(name);
+        if (search.Provided(name, wide)) continue;
         std::optional<MappedFile> mapped;
         std::optional<PeImage> image;
-        const auto file = search.Find(name, mapped, image);
+        const auto file = search.Find(wide, mapped, image);
         if (!file) {
-            facts.missing.push_back(name);
+            facts.missing.push_back(std::move(wide));
         } else if (image && !search.InSystemFolder(*file)) {
             enqueue(*image);
         }
@@ -269,8 +269,9 @@ void FindMissing(const PeImage& target, const DllSearch& search, const std::stop
         if (stop.stop_requested()) break;
         std::optional<MappedFile> mapped;
         std::optional<PeImage> image;
-        if (!search.Provided(AsciiLower(name)) && !search.Find(name, mapped, image)) {
-            facts.missingDelayLoaded.push_back(name);
+        std::wstring wide = FromAnsi(name);
+        if (!search.Provided(name, wide) && !search.Find(wide, mapped, image)) {
+            facts.missingDelayLoaded.push_back(std::move(wide));
         }
     }
 }
