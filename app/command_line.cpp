@@ -57,12 +57,13 @@ std::wstring QuotedPath(std::wstring_view path) {
 }
 
 RegisterCommand BuildRegisterCommand(std::wstring_view path, std::wstring_view title,
-                                     std::int16_t index) {
+                                     std::int16_t index, bool quiet) {
     const bool reg = index == 0;
     const TargetKind kind = KindOfTitle(title);
     std::wstring line;
     if (kind == TargetKind::Dll) {
         line = reg ? kRegsvr32Register : kRegsvr32Unregister;
+        if (quiet) line += kRegsvr32Silent;
         line += QuotedPath(path);
     } else {
         line = QuotedPath(path);

@@ -9,6 +9,9 @@ namespace tolvar {
 
 inline constexpr std::wstring_view kRegsvr32Register = L"Regsvr32 ";
 inline constexpr std::wstring_view kRegsvr32Unregister = L"Regsvr32 /u ";
+// Follows the switches above in a run of several files: regsvr32 then shows no message box that
+// the run would wait on.
+inline constexpr std::wstring_view kRegsvr32Silent = L"/s ";
 inline constexpr std::wstring_view kServerRegister = L" /Regserver";
 inline constexpr std::wstring_view kServerUnregister = L" /Unregserver";
 // In-process servers: regsvr32 loads them. An OCX control is a DLL under another name, and so
@@ -42,8 +45,8 @@ struct RegisterCommand {
     std::wstring commandLine;
 };
 
-// Button index 0 registers; every other index unregisters.
+// Button index 0 registers; every other index unregisters. `quiet` adds regsvr32's /s.
 RegisterCommand BuildRegisterCommand(std::wstring_view path, std::wstring_view title,
-                                     std::int16_t index);
+                                     std::int16_t index, bool quiet = false);
 
 }  // namespace tolvar

@@ -19,6 +19,7 @@ constexpr std::wstring_view kCrashed = L"crashed";
 constexpr std::wstring_view kFailedResult = L"Failed";
 constexpr std::wstring_view kCrashedResult = L"Crashed";
 constexpr std::wstring_view kExitCode = L" (exit code ";
+constexpr std::wstring_view kUnknownOutcome = L"ended; outcome unknown";
 
 // regsvr32's exit codes, each a stage at which it stopped.
 constexpr std::uint32_t kBadArguments = 1, kOleFailed = 2, kLoadFailed = 3, kNoEntryPoint = 4,
@@ -155,27 +156,26 @@ std::wstring RunningLine(std::wstring_view title, bool registering) {
 std::wstring OutcomeLine(std::wstring_view title, const CommandOutcome& outcome,
                          std::wstring_view systemText, std::wstring_view detail) {
     std::wstring line(title);
-    line += L' ';
-    if (Succeeded(outcome)) return line.append(outcome.registering ? kRegistered : kUnregistered);
-    line.append(IsCrash(outcome.exitCode) ? kCrashed : kFailed)
-        .append(kExitCode)
-        .append(CodeText(outcome))
-        .append(L")");
-    const std::wstring_view meaning = Meaning(outcome, systemText, detail);
+    if (Succeeded(outcome)) {
+        return line.append(L" ").append(outcome.registering ? kRegistered : kUnregistered);
+    }
+    // The file and the cause lead, so that a narrow status bar still shows what went wrong.
+    const bool crashed = IsCrash(outcome.exitCode);
+    std::wstring_view meaning = Meaning(outcome, systemText, detail);
+    while (!meaning.empty() && (meaning.back() == L'.' || meaning.back() == L' ')) {
+        meaning.remove_suffix(1);
+    }
+    if (crashed) {
+        line.append(L" ").append(kCrashed);
+    } else if (meaning.empty()) {
+        line.append(L" ").append(kFailed);
+    }
     if (!meaning.empty()) line.append(L": ").append(meaning);
-    return line;
+    return line.append(kExitCode).append(CodeText(outcome)).append(L")");
 }
 
-std::wstring FailureNote(std::wstring_view title, const CommandOutcome& outcome,
-                         std::wstring_view systemText) {
-    std::wstring note(title);
-    note.append(L" ")
-        .append(IsCrash(outcome.exitCode) ? kCrashed : kFailed)
-        .append(kExitCode)
-        .append(CodeText(outcome));
-    const std::wstring_view meaning = Meaning(outcome, systemText, {});
-    if (!meaning.empty()) note.append(L": ").append(meaning);
-    return note + L")";
+std::wstring UnknownOutcomeLine(std::wstring_view title) {
+    return std::wstring(title).append(L" ").append(kUnknownOutcome);
 }
 
 std::wstring BatchRunningLine(std::wstring_view title, bool registering, std::size_t number,
@@ -191,10 +191,11 @@ std::wstring BatchRunningLine(std::wstring_view title, bool registering, std::si
 
 std::wstring BatchSummaryLine(bool registering, std::size_t succeeded, std::size_t count,
                               const std::vector<std::wstring>& failures) {
-    std::wstring line = std::to_wstring(succeeded) + L" of " + std::to_wstring(count) + L" " +
-                        std::wstring(registering ? kRegistered : kUnregistered);
-    for (const std::wstring& failure : failures) line.append(L"; ").append(failure);
-    return line;
+    // What failed comes first: it is what the user must act on.
+    std::wstring line;
+    for (const std::wstring& failure : failures) line.append(failure).append(L"; ");
+    return line + std::to_wstring(succeeded) + L" of " + std::to_wstring(count) + L" " +
+           std::wstring(registering ? kRegistered : kUnregistered);
 }
 
 std::wstring ResultText(const CommandOutcome& outcome) {

@@ -14,6 +14,7 @@ namespace tolvar {
 
 inline constexpr std::wstring_view kRunningResult = L"Running\u2026";
 inline constexpr std::wstring_view kNotStartedResult = L"Not started";
+inline constexpr std::wstring_view kUnknownOutcomeResult = L"Ended; outcome unknown";
 
 struct CommandOutcome {
     TargetKind kind;  // Dll: regsvr32 ran on the file; Other: the server itself
@@ -31,25 +32,25 @@ bool IsFailureHResult(std::uint32_t code);
 // "Registering testcom.dll…" / "Unregistering testcom.dll…"
 std::wstring RunningLine(std::wstring_view title, bool registering);
 
-// The status line when a command ends, naming the file's title and its exit code beside the
-// meaning: "testcom.dll registered", "testcom.dll failed (exit code 4): it has no
-// DllRegisterServer", "x.exe failed (exit code 0x80070005): Access is denied.", "x.exe crashed
-// (exit code 0xC0000005): access violation". `systemText` is the system's message for a failure
-// HRESULT (empty: none). `detail`, when not empty, stands for regsvr32's own meaning of exit
-// code 3, which is the same whatever kept the file from loading.
+// The status line when a command ends. A failure leads with the file and the cause, the exit
+// code last: "testcom.dll registered", "noexport.dll: it has no DllRegisterServer (exit code 4)",
+// "x.exe: Access is denied (exit code 0x80070005)", "x.exe crashed: access violation (exit code
+// 0xC0000005)", "x.dll failed (exit code 0x00000007)". `systemText` is the system's message for
+// a failure HRESULT (empty: none). `detail`, when not empty, stands for regsvr32's own meaning of
+// exit code 3, which is the same whatever kept the file from loading: "needs.dll: missing
+// a.dll (exit code 3)".
 std::wstring OutcomeLine(std::wstring_view title, const CommandOutcome& outcome,
                          std::wstring_view systemText, std::wstring_view detail = {});
 
-// A failure in brief, for a batch's summary: "z.dll failed (exit code 3: it could not be
-// loaded: ...)".
-std::wstring FailureNote(std::wstring_view title, const CommandOutcome& outcome,
-                         std::wstring_view systemText);
+// A command whose exit code could not be read: "x.dll ended; outcome unknown".
+std::wstring UnknownOutcomeLine(std::wstring_view title);
 
 // While a batch runs: "Registering 2 of 5: y.ocx…".
 std::wstring BatchRunningLine(std::wstring_view title, bool registering, std::size_t number,
                               std::size_t count);
 
-// When it has run: "4 of 5 registered; z.dll failed (exit code 3: ...)".
+// When it has run, failures first: "z.dll: it could not be loaded: ... (exit code 3); 4 of 5
+// registered".
 std::wstring BatchSummaryLine(bool registering, std::size_t succeeded, std::size_t count,
                               const std::vector<std::wstring>& failures);
 

@@ -17,16 +17,16 @@ std::wstring Line(TargetKind kind, std::uint32_t code, std::wstring_view systemT
 // meaning.
 TEST(Outcome, CrashesAndUnknownCodesAreNamedInHex) {
     EXPECT_EQ(Line(TargetKind::Other, 0xC0000005),
-              L"x.dll crashed (exit code 0xC0000005): access violation");
+              L"x.dll crashed: access violation (exit code 0xC0000005)");
     EXPECT_EQ(Line(TargetKind::Dll, 0xC06D007E),
-              L"x.dll crashed (exit code 0xC06D007E): a module it needs was not found");
+              L"x.dll crashed: a module it needs was not found (exit code 0xC06D007E)");
     EXPECT_EQ(Line(TargetKind::Other, 0xC0001234), L"x.dll crashed (exit code 0xC0001234)");
     EXPECT_EQ(Line(TargetKind::Dll, 7), L"x.dll failed (exit code 0x00000007)");
     EXPECT_EQ(Line(TargetKind::Other, 1), L"x.dll failed (exit code 0x00000001)");
     // A failure HRESULT without a text of the system's, and regsvr32's 3 with what is known.
     EXPECT_EQ(Line(TargetKind::Other, 0x80004005), L"x.dll failed (exit code 0x80004005)");
     EXPECT_EQ(Line(TargetKind::Dll, 3, L"", L"missing: A.dll"),
-              L"x.dll failed (exit code 3): missing: A.dll");
+              L"x.dll: missing: A.dll (exit code 3)");
     EXPECT_EQ(ResultText({TargetKind::Other, true, 0xC0000005}), L"Crashed (0xC0000005)");
 }
 

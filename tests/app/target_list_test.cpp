@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "batch_run.h"
-
 namespace tolvar {
 namespace {
 
@@ -61,19 +59,6 @@ TEST(TargetList, TheCommandLineTakesOneSwitchFirstAndFiles) {
     EXPECT_FALSE(HasArguments(L"Tolvar.exe"));
     EXPECT_TRUE(HasArguments(L"\"C:\\Program Files\\Tolvar.exe\" a.dll"));
     EXPECT_TRUE(HasArguments(L"Tolvar /register"));
-}
-
-TEST(BatchRun, CountsRefusedFilesAndSaysWhichFailed) {
-    BatchRun run({L"C:\\a.dll", L"C:\\b.ocx"}, true, {L"gone.dll not found"});
-    EXPECT_EQ(run.Next(), 0u);
-    EXPECT_EQ(run.RunningLine(), L"Registering 2 of 3: a.dll\u2026");
-    run.Succeeded();
-    EXPECT_EQ(run.Next(), 1u);
-    run.Failed(L"b.ocx failed (exit code 4: it has no DllRegisterServer)");
-    EXPECT_EQ(run.Next(), std::nullopt);
-    EXPECT_EQ(run.SummaryLine(),
-              L"1 of 3 registered; gone.dll not found; b.ocx failed (exit code 4: it has no "
-              L"DllRegisterServer)");
 }
 
 }  // namespace
