@@ -6,8 +6,10 @@
 #include "frmTolvar.h"
 
 #include "frmTolvar_detail.h"
+#include "instance_handoff.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "command_line.h"
@@ -25,14 +27,14 @@ namespace tolvar {
 
 namespace {
 
-constexpr wchar_t kWindowClass[] = L"TolvarMainWindow";
 constexpr DWORD kWindowStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
 // Files dropped from the shell make the target.
 constexpr DWORD kWindowExStyle = WS_EX_APPWINDOW | WS_EX_ACCEPTFILES;
 // The messages a drop from a program with lower rights needs through the message filter.
-// WM_COPYGLOBALDATA is not in the SDK headers.
+// WM_COPYGLOBALDATA is not in the SDK headers. WM_COPYDATA stays filtered: it carries requests
+// to register, which a program with lower rights must not make of an elevated Tolvar.
 constexpr UINT kCopyGlobalData = 0x0049;
-constexpr UINT kDropMessages[] = {WM_DROPFILES, WM_COPYDATA, kCopyGlobalData};
+constexpr UINT kDropMessages[] = {WM_DROPFILES, kCopyGlobalData};
 
 using namespace window_detail;
 
@@ -60,6 +62,18 @@ struct ListColumn {
 constexpr ListColumn kListColumns[] = {{kFileNameColumn, kFileNameColumnTwips},
                                        {kPathColumn, kPathColumnTwips},
                                        {kResultColumn, kResultColumnTwips}};
+constexpr int kFileNameColumnIndex = 0, kPathColumnIndex = 1, kResultColumnIndex = 2;
+// The narrowest the Path column becomes when the window is made small.
+constexpr float kPathColumnLeastTwips = 600;
+
+// The Path column takes what the other two leave of the list, less room for a vertical scroll
+// bar, so that the columns fit and a long list adds no horizontal one.
+int PathColumnWidth(int listWidth, int fileNameWidth, int resultWidth, int dpi) {
+    const int frame =
+        2 * SystemMetricForDpi(SM_CXEDGE, dpi) + SystemMetricForDpi(SM_CXVSCROLL, dpi);
+    return std::max(TwipsToPixels(kPathColumnLeastTwips, dpi),
+                    listWidth - frame - fileNameWidth - resultWidth);
+}
 
 // The outer size that gives the window its designed client area at a DPI.
 SIZE DesignedWindowSize(int dpi) {
@@ -221,6 +235,8 @@ LRESULT frmTolvar::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_DROPFILES:
             OnDropFiles(reinterpret_cast<HDROP>(wParam));
             return 0;
+        case WM_COPYDATA:
+            return OnCopyData(*reinterpret_cast<const COPYDATASTRUCT*>(lParam));
         case kCommandEndedMessage:
             OnCommandEnded(static_cast<CommandId>(wParam));
             return 0;
@@ -315,14 +331,21 @@ bool frmTolvar::CreateControls() {
     SetWindowPos(m_statusBar, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 
     const HWND list = m_controls[kHistoryList];
-    ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
+    ListView_SetExtendedListViewStyle(
+        list, LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_INFOTIP | LVS_EX_LABELTIP);
     // Each column is made at its width: setting the widths afterwards costs start-up time.
+    const auto designed = [this](int index) {
+        return TwipsToPixels(kListColumns[index].widthTwips, m_dpi);
+    };
     for (int index = 0; index < static_cast<int>(std::size(kListColumns)); ++index) {
         std::wstring text(kListColumns[index].header);
         LVCOLUMNW column{};
         column.mask = LVCF_TEXT | LVCF_SUBITEM | LVCF_FMT | LVCF_WIDTH;
         column.fmt = LVCFMT_LEFT;
-        column.cx = TwipsToPixels(kListColumns[index].widthTwips, m_dpi);
+        column.cx = index == kPathColumnIndex
+                        ? PathColumnWidth(at[kHistoryList].width, designed(kFileNameColumnIndex),
+                                          designed(kResultColumnIndex), m_dpi)
+                        : designed(index);
         column.pszText = text.data();
         column.iSubItem = index;
         if (SendMessageW(list, LVM_INSERTCOLUMNW, index, reinterpret_cast<LPARAM>(&column)) < 0) {
@@ -362,7 +385,22 @@ void frmTolvar::LoadIcons() {
 void frmTolvar::SetColumnWidths() {
     const HWND list = m_controls[kHistoryList];
     for (int index = 0; index < static_cast<int>(std::size(kListColumns)); ++index) {
+        if (index == kPathColumnIndex) continue;
         ListView_SetColumnWidth(list, index, TwipsToPixels(kListColumns[index].widthTwips, m_dpi));
+    }
+    FitColumns();
+}
+
+// The other two keep the widths the user gave them.
+void frmTolvar::FitColumns() {
+    const HWND list = m_controls[kHistoryList];
+    RECT rect{};
+    GetWindowRect(list, &rect);
+    const int width =
+        PathColumnWidth(rect.right - rect.left, ListView_GetColumnWidth(list, kFileNameColumnIndex),
+                        ListView_GetColumnWidth(list, kResultColumnIndex), m_dpi);
+    if (ListView_GetColumnWidth(list, kPathColumnIndex) != width) {
+        ListView_SetColumnWidth(list, kPathColumnIndex, width);
     }
 }
 
@@ -381,7 +419,8 @@ void frmTolvar::LayOutStatusBar() {
 
 void frmTolvar::MeasureTargetPart() {
     m_targetPartWidth = 0;
-    if (const std::wstring text = StatusText(StatusPart::Target); !text.empty()) {
+    if (const std::wstring& text = m_status[static_cast<std::size_t>(StatusPart::Target)];
+        !text.empty()) {
         // The text with the part's borders and the size grip beside it.
         int borders[3] = {};
         SendMessageW(m_statusBar, SB_GETBORDERS, 0, reinterpret_cast<LPARAM>(borders));
@@ -391,8 +430,9 @@ void frmTolvar::MeasureTargetPart() {
 }
 
 void frmTolvar::SetStatus(const std::wstring& text, StatusPart part) {
+    const auto index = static_cast<std::size_t>(part);
+    m_status[index] = text;
     // Set as text, not drawn, so that screen readers read it; the tip shows a cut text whole.
-    const auto index = static_cast<WPARAM>(part);
     SendMessageW(m_statusBar, SB_SETTEXTW, index, reinterpret_cast<LPARAM>(text.c_str()));
     SendMessageW(m_statusBar, SB_SETTIPTEXTW, index, reinterpret_cast<LPARAM>(text.c_str()));
     if (part == StatusPart::Target) {
@@ -402,19 +442,20 @@ void frmTolvar::SetStatus(const std::wstring& text, StatusPart part) {
 }
 
 std::wstring frmTolvar::StatusText(StatusPart part) const {
-    const auto index = static_cast<WPARAM>(part);
-    const auto length = LOWORD(SendMessageW(m_statusBar, SB_GETTEXTLENGTHW, index, 0));
-    std::wstring text(length + 1u, L'\0');
-    SendMessageW(m_statusBar, SB_GETTEXTW, index, reinterpret_cast<LPARAM>(text.data()));
-    text.resize(length);
-    return text;
+    return m_status[static_cast<std::size_t>(part)];
 }
 
-void frmTolvar::SetResult(const std::wstring& path, std::wstring result) {
+void frmTolvar::SetResult(const std::wstring& path, std::wstring result, std::wstring outcome) {
     if (const auto position = m_history.Find(path)) {
         m_history.SetResult(*position, std::move(result));
+        m_outcomes[FoldWithSystemCase(path)] = std::move(outcome);
         InvalidateRect(m_controls[kHistoryList], nullptr, FALSE);
     }
+}
+
+std::wstring frmTolvar::OutcomeOf(const std::wstring& path) const {
+    const auto found = m_outcomes.find(FoldWithSystemCase(path));
+    return found != m_outcomes.end() ? found->second : std::wstring();
 }
 
 // Load: the stored history, pruned, with its top entry selected and copied into the box.
@@ -446,6 +487,7 @@ void frmTolvar::Form_Resize() {
                                at[c].height, SWP_NOZORDER | SWP_NOACTIVATE);
     }
     if (batch) EndDeferWindowPos(batch);
+    FitColumns();
 }
 
 std::array<PixelRect, kControlCount> frmTolvar::ControlRects() const {
@@ -553,6 +595,17 @@ void frmTolvar::OnDropFiles(HDROP drop) {
     if (!files.empty()) SetTargets(files);
 }
 
+// A request handed over by another Tolvar; TRUE when this window takes it.
+LRESULT frmTolvar::OnCopyData(const COPYDATASTRUCT& data) {
+    if (data.dwData != kRequestCopyData || !data.lpData || data.cbData % sizeof(wchar_t) != 0) {
+        return FALSE;
+    }
+    std::wstring text(data.cbData / sizeof(wchar_t), L'\0');
+    std::memcpy(text.data(), data.lpData, data.cbData);
+    const std::optional<HandedRequest> request = DecodeRequest(text);
+    return request && TakeRequest(*request);
+}
+
 void frmTolvar::OnCommand(int id, int code) {
     if (id == ControlId(kFileBox)) {
         if (code == EN_CHANGE && !m_settingText) txtFile_Change();
@@ -588,6 +641,10 @@ LRESULT frmTolvar::OnNotify(const NMHDR& header) {
             }
             return 0;
         }
+        case LVN_GETINFOTIPW:
+            OnGetInfoTip(
+                const_cast<NMLVGETINFOTIPW&>(reinterpret_cast<const NMLVGETINFOTIPW&>(header)));
+            return 0;
         case LVN_ODFINDITEMW:
             return FindItem(reinterpret_cast<const NMLVFINDITEMW&>(header));
         case LVN_ITEMCHANGED: {
@@ -644,6 +701,20 @@ int frmTolvar::FindItem(const NMLVFINDITEMW& find) const {
         if (match) return static_cast<int>(i);
     }
     return -1;
+}
+
+// An entry's tip: the whole outcome of its last command, of which the Result column shows a word.
+void frmTolvar::OnGetInfoTip(NMLVGETINFOTIPW& tip) const {
+    if (!tip.pszText || tip.cchTextMax <= 0 || tip.iItem < 0 ||
+        static_cast<std::size_t>(tip.iItem) >= m_history.Count()) {
+        return;
+    }
+    const std::wstring outcome =
+        OutcomeOf(m_history.Item(static_cast<std::size_t>(tip.iItem) + 1).Key);
+    if (outcome.empty()) return;  // the list's own tip, if any, stays
+    const std::size_t n = std::min(outcome.size(), static_cast<std::size_t>(tip.cchTextMax) - 1);
+    std::copy_n(outcome.data(), n, tip.pszText);
+    tip.pszText[n] = L'\0';
 }
 
 void frmTolvar::ShowHistory() {

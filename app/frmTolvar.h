@@ -16,14 +16,15 @@
 #include <vector>
 
 #include "background_job.h"
-#include "batch_run.h"
 #include "command_line.h"
 #include "command_watcher.h"
 #include "explorer_entries.h"
+#include "handoff_message.h"
 #include "history_list.h"
 #include "history_store.h"
 #include "layout.h"
 #include "outcome.h"
+#include "run_queue.h"
 #include "target_facts.h"
 #include "target_list.h"
 #include "win32_handles.h"
@@ -40,6 +41,9 @@ class frmTolvar {
         ExplorerLocation explorer;    // where the Explorer menu entries go: the user's own
         std::wstring program;         // what they start; empty: this executable
     };
+
+    // The window class, by which another Tolvar finds this one to hand it a request.
+    static constexpr wchar_t kWindowClass[] = L"TolvarMainWindow";
 
     // The system menu's item that adds or removes the Explorer menu entries (WM_SYSCOMMAND ids
     // leave their low four bits to the system).
@@ -84,12 +88,18 @@ class frmTolvar {
     // does not exist is refused by its name. With /register or /unregister, the command runs on
     // them once the window shows, as the buttons would run it.
     void OpenWith(const CommandLineRequest& request);
+    // A request another Tolvar handed over: its files, named relative to its current folder,
+    // join what runs here. False when it is not for this window (another history file) or the
+    // window is closing.
+    bool TakeRequest(const HandedRequest& request);
     int Dpi() const { return m_dpi; }
     HWND StatusBar() const { return m_statusBar; }
     // The status bar's two parts: what the last command did, and what the target is.
     enum class StatusPart { Outcome, Target };
     std::wstring StatusText(StatusPart part = StatusPart::Outcome) const;
     std::size_t RunningCommands() const { return m_running.size(); }
+    // The full outcome of the last command on an entry this session (the Result column's tip).
+    std::wstring OutcomeOf(const std::wstring& path) const;
     // True while the registry is being read for the last command.
     bool Counting() const { return m_scan && m_scan->Busy(); }
     // True while the target is being read.
@@ -108,6 +118,7 @@ class frmTolvar {
     void OnActivate(bool active);
     void OnClose();
     void OnDropFiles(HDROP drop);
+    LRESULT OnCopyData(const COPYDATASTRUCT& data);
     void OnCommandEnded(CommandId id);
     void OnRegistrationsCounted(WPARAM job);
     void OnTargetInspected(WPARAM job);
@@ -119,14 +130,17 @@ class frmTolvar {
     // Says what the box's targets are: one is read off the UI thread, and a new target cancels
     // the reading before it.
     void ShowWhatTheTargetsAre(const std::wstring& text);
-    // Starts the command on one target and watches it; the status line says why when it could
-    // not start. `batch` is the batch it belongs to (0: none).
-    std::optional<CommandId> StartCommand(const std::wstring& path, const std::wstring& title,
-                                          std::int16_t index, std::uint32_t batch);
-    // The batch's next target, once the one before has ended; its summary after the last.
-    void ContinueBatch();
-    void StartBatch(const std::vector<std::wstring>& paths, std::int16_t index,
-                    std::vector<std::wstring> refused);
+    // Starts the command and watches it; false, with its entry and the status line saying why,
+    // when it could not start.
+    bool StartCommand(const RunQueue::Command& command);
+    // Starts what may start now, and says when a run has ended.
+    void ContinueRuns();
+    // The files of a command line or a request: those that exist, and a note on each refused.
+    struct FoundFiles {
+        std::vector<std::wstring> paths, refused;
+    };
+    static FoundFiles FindFiles(const std::vector<std::wstring>& files, const std::wstring& folder);
+    void QueueRequest(FoundFiles files, bool registering);
     // Moves the targets to the top of the history, in their order, the first on top.
     void PutOnTop(const std::vector<std::wstring>& paths);
     void AllowDropsFromLowerRights();
@@ -141,13 +155,17 @@ class frmTolvar {
     // The target part's width for its text, measured when the text or the font changes rather
     // than at every resize.
     void MeasureTargetPart();
-    void SetResult(const std::wstring& path, std::wstring result);
+    // An entry's Result column, and the whole outcome that its tip shows.
+    void SetResult(const std::wstring& path, std::wstring result, std::wstring outcome = {});
     // Where the layout rule puts every control at the window's outer size and DPI, in pixels.
     std::array<PixelRect, kControlCount> ControlRects() const;
     void SetText(const std::wstring& text);
     // Shows the model in the list view: its length and its selection.
     void ShowHistory();
     int FindItem(const NMLVFINDITEMW& find) const;
+    void OnGetInfoTip(NMLVGETINFOTIPW& tip) const;
+    // The Path column takes the width the other two leave.
+    void FitColumns();
 
     Options m_options;
     HWND m_hwnd = nullptr;
@@ -166,12 +184,12 @@ class frmTolvar {
 
     // A command under way, from its start to its end.
     struct RunningCommand {
-        std::wstring path, title;
+        RunQueue::Command command;
         TargetKind kind;
-        bool registering;
-        std::uint32_t batch = 0;  // the batch it belongs to; 0: none
     };
     HWND m_statusBar = nullptr;
+    // What each part of the status bar says: kept here, never read back from the control.
+    std::array<std::wstring, 2> m_status;
     int m_statusHeight = 0;     // in pixels
     int m_targetPartWidth = 0;  // in pixels, for the target part's text
     std::unique_ptr<CommandWatcher> m_watcher;
@@ -183,16 +201,10 @@ class frmTolvar {
     std::unique_ptr<BackgroundJob<TargetFacts>> m_inspection;
     std::wstring m_inspecting, m_inspected;
     std::optional<TargetFacts> m_facts;
-    // The batch under way; a new one takes its place, and the old one starts nothing more.
-    std::optional<BatchRun> m_batch;
-    std::uint32_t m_batchNumber = 0;
-    // The command line's run, until the window shows.
-    struct CommandLineRun {
-        std::vector<std::wstring> paths;
-        std::vector<std::wstring> refused;
-        std::int16_t index;
-    };
-    std::optional<CommandLineRun> m_commandLine;
+    RunQueue m_runs;
+    std::map<std::wstring, std::wstring> m_outcomes;  // by folded path
+    // The command line's run waits until the window shows.
+    bool m_commandLineWaits = false;
 };
 
 }  // namespace tolvar

@@ -24,7 +24,14 @@ constexpr std::wstring_view kEntriesNotWritten = L"The Explorer menu entries cou
 constexpr std::wstring_view kEntriesNotRemoved =
     L"The Explorer menu entries could not all be removed";
 constexpr std::wstring_view kNotFound = L" not found";
-constexpr std::wstring_view kNotFoundList = L"Not found: ";
+constexpr std::wstring_view kNotAFile = L" is a folder, not a file";
+
+// What was refused of a command line that names files alone.
+std::wstring RefusedLine(const std::vector<std::wstring>& refused) {
+    std::wstring line;
+    for (const std::wstring& note : refused) line.append(line.empty() ? L"" : L"; ").append(note);
+    return line;
+}
 
 // The system's text for an error code or a failure HRESULT (one of Win32's by its code), without
 // the line end it comes with; empty when the system has none.
@@ -48,36 +55,35 @@ std::wstring SystemMessage(DWORD code) {
 }  // namespace
 
 // Register (index 0) or Unregister: start the command minimized without waiting, move the target
-// to the top of the history, and watch for the command's end. Several targets run in turn.
+// to the top of the history, and watch for the command's end. Several targets run in turn. The
+// run under way starts nothing more.
 void frmTolvar::cmdReg_Click(std::int16_t index) {
     const bool registering = index == 0;
     const std::wstring typed = Text();
-    const std::vector<std::wstring> targets = ParseTargets(typed);
-    if (targets.empty()) {
+    const std::vector<std::wstring> paths = ParseTargets(typed);
+    if (paths.empty()) {
         SetStatus(NoFileLine(registering));
         return;
     }
-    if (targets.size() > 1) {
-        StartBatch(targets, index, {});
-        return;
-    }
     // A pasted path loses the blanks and quotation marks around it; the box shows what runs.
-    const std::wstring& path = targets.front();
-    if (path != typed) SetText(path);
+    if (paths.size() == 1 && paths.front() != typed) SetText(paths.front());
     // A new command is the news: the count for the one before is no longer wanted.
     m_scan->Cancel();
-    PutOnTop(targets);
-    if (StartCommand(path, m_tag, index, 0)) {
-        SetResult(path, std::wstring(kRunningResult));
-        SetStatus(RunningLine(m_tag, registering));
+    std::vector<RunQueue::Target> targets;
+    for (const std::wstring& path : paths) {
+        targets.push_back({path, paths.size() == 1 ? m_tag : std::wstring(TitleOfPath(path))});
     }
+    PutOnTop(paths);
+    for (const RunQueue::Target& target : targets) SetResult(target.path, L"");
+    m_runs.Replace(std::move(targets), registering);
+    ContinueRuns();
     ShowHistory();
 }
 
-std::optional<CommandId> frmTolvar::StartCommand(const std::wstring& path,
-                                                 const std::wstring& title, std::int16_t index,
-                                                 std::uint32_t batch) {
-    const RegisterCommand command = BuildRegisterCommand(path, title, index);
+bool frmTolvar::StartCommand(const RunQueue::Command& queued) {
+    const RunQueue::Target& target = queued.target;
+    const RegisterCommand command =
+        BuildRegisterCommand(target.path, target.title, queued.registering ? 0 : 1, queued.quiet);
     std::optional<std::wstring> program;
     if (command.kind == TargetKind::Dll) {
         program = SystemDirectory() + L"\\" + std::wstring(kRegsvr32Program);
@@ -89,14 +95,19 @@ std::optional<CommandId> frmTolvar::StartCommand(const std::wstring& path,
         // The history still records the target, as after a start that reported failure.
         LogCaughtException("starting the register command");
     }
-    if (!started.process) {
-        SetResult(path, std::wstring(kNotStartedResult));
-        SetStatus(NotStartedLine(title, started.error ? SystemMessage(started.error) : L""));
-        return std::nullopt;
+    std::optional<CommandId> id;
+    if (started.process) id = m_watcher->Watch(std::move(started.process));
+    if (!id) {
+        const std::wstring line =
+            NotStartedLine(target.title, started.error ? SystemMessage(started.error) : L"");
+        SetResult(target.path, std::wstring(kNotStartedResult), line);
+        SetStatus(line);
+        m_runs.Ended(queued, line);
+        return false;
     }
-    const std::optional<CommandId> id = m_watcher->Watch(std::move(started.process));
-    if (id) m_running[*id] = {path, title, command.kind, index == 0, batch};
-    return id;
+    m_running[*id] = {queued, command.kind};
+    SetResult(target.path, std::wstring(kRunningResult));
+    return true;
 }
 
 void frmTolvar::PutOnTop(const std::vector<std::wstring>& paths) {
@@ -106,124 +117,143 @@ void frmTolvar::PutOnTop(const std::vector<std::wstring>& paths) {
     }
 }
 
-// Each target gets its entry at once, in the order given; the commands start one after the
-// other, each once the one before has ended.
-void frmTolvar::StartBatch(const std::vector<std::wstring>& paths, std::int16_t index,
-                           std::vector<std::wstring> refused) {
-    m_scan->Cancel();
-    PutOnTop(paths);
-    for (const std::wstring& path : paths) SetResult(path, L"");
-    m_batch.emplace(paths, index == 0, std::move(refused));
-    ++m_batchNumber;
-    ContinueBatch();
-    ShowHistory();
-}
-
-void frmTolvar::ContinueBatch() {
-    while (m_batch) {
-        const std::optional<std::size_t> next = m_batch->Next();
-        if (!next) {
-            SetStatus(m_batch->SummaryLine());
-            m_batch.reset();
+void frmTolvar::ContinueRuns() {
+    for (;;) {
+        if (const auto finished = m_runs.TakeFinished()) {
+            // A single command's own line, said at its end, stands.
+            if (!finished->single) SetStatus(finished->summary);
+            continue;
+        }
+        const std::optional<RunQueue::Command> next = m_runs.NextToStart();
+        if (!next) return;
+        if (StartCommand(*next)) {
+            SetStatus(m_runs.RunningLine());
             return;
         }
-        const std::wstring& path = m_batch->Paths()[*next];
-        const std::wstring title(TitleOfPath(path));
-        if (StartCommand(path, title, m_batch->Registering() ? 0 : 1, m_batchNumber)) {
-            SetResult(path, std::wstring(kRunningResult));
-            SetStatus(m_batch->RunningLine());
-            return;
-        }
-        m_batch->Failed(NotStartedLine(title, L""));
     }
 }
 
-// A command ended: its outcome in words on the status bar and in its entry's Result; after a
-// success, what the registry holds of the file is counted off the UI thread. A batch's command
-// goes on to the next target instead.
+// A command ended: its outcome in words in its entry's Result and, while its run is the one
+// under way, on the status bar; after a single command's success, what the registry holds of the
+// file is counted off the UI thread. The run goes on to its next target.
 void frmTolvar::OnCommandEnded(CommandId id) {
     const std::optional<DWORD> code = m_watcher->Finish(id);
     const auto found = m_running.find(id);
     if (found == m_running.end()) return;
     const RunningCommand command = std::move(found->second);
     m_running.erase(found);
-    const bool inBatch = m_batch && command.batch == m_batchNumber;
+    const RunQueue::Target& target = command.command.target;
+    const bool current = m_runs.IsCurrent(command.command.run);
+    std::optional<std::wstring> failure;
+    std::optional<CommandOutcome> outcome;
+    std::wstring line;
     if (!code) {
         LogFailure("reading a command's exit code", "GetExitCodeProcess");
-        SetResult(command.path, L"");
-        if (inBatch) {
-            m_batch->Failed(command.title + L" ended without an exit code");
-            ContinueBatch();
-        }
-        return;
+        line = UnknownOutcomeLine(target.title);
+        SetResult(target.path, std::wstring(kUnknownOutcomeResult), line);
+        failure = line;
+    } else {
+        outcome = CommandOutcome{command.kind, command.command.registering, *code};
+        const bool wantsText = command.kind == TargetKind::Other && IsFailureHResult(*code);
+        // regsvr32 says "could not load" alike for every cause; what was read of the file tells
+        // which.
+        const bool known =
+            m_facts && FoldWithSystemCase(m_inspected) == FoldWithSystemCase(target.path);
+        line = OutcomeLine(target.title, *outcome, wantsText ? SystemMessage(*code) : L"",
+                           known ? LoadFailureDetail(*m_facts) : L"");
+        SetResult(target.path, ResultText(*outcome), line);
+        if (!Succeeded(*outcome)) failure = line;
     }
-    const CommandOutcome outcome{command.kind, command.registering, *code};
-    const bool wantsText = command.kind == TargetKind::Other && IsFailureHResult(*code);
-    const std::wstring systemText = wantsText ? SystemMessage(*code) : L"";
-    SetResult(command.path, ResultText(outcome));
-    if (command.batch != 0) {
-        if (!inBatch) return;  // a batch that a newer one replaced: its entry says it all
-        if (Succeeded(outcome)) {
-            m_batch->Succeeded();
-        } else {
-            m_batch->Failed(FailureNote(command.title, outcome, systemText));
+    m_runs.Ended(command.command, failure);
+    // A replaced run's command ends into its own entry only.
+    if (current && m_runs.CurrentIsSingle()) {
+        SetStatus(line);
+        if (outcome && Succeeded(*outcome)) {
+            m_scanned = command;
+            const ServerKey key = command.kind == TargetKind::Dll ? ServerKey::InprocServer32
+                                                                  : ServerKey::LocalServer32;
+            m_scan->Start([path = target.path, key](std::stop_token stop) {
+                return CountRegistrations(path, key, stop);
+            });
         }
-        ContinueBatch();
-        return;
     }
-    // regsvr32 says "could not load" alike for every cause; what was read of the file tells which.
-    const bool known =
-        m_facts && FoldWithSystemCase(m_inspected) == FoldWithSystemCase(command.path);
-    SetStatus(
-        OutcomeLine(command.title, outcome, systemText, known ? LoadFailureDetail(*m_facts) : L""));
-    if (!Succeeded(outcome)) return;
-    m_scanned = command;
-    const ServerKey key =
-        command.kind == TargetKind::Dll ? ServerKey::InprocServer32 : ServerKey::LocalServer32;
-    m_scan->Start([path = command.path, key](std::stop_token stop) {
-        return CountRegistrations(path, key, stop);
-    });
+    ContinueRuns();
 }
 
 void frmTolvar::OnRegistrationsCounted(WPARAM job) {
     if (const auto count = m_scan->Take(job)) {
-        SetStatus(RegistrationLine(m_scanned.title, m_scanned.registering, *count));
+        SetStatus(RegistrationLine(m_scanned.command.target.title, m_scanned.command.registering,
+                                   *count));
     }
+}
+
+frmTolvar::FoundFiles frmTolvar::FindFiles(const std::vector<std::wstring>& files,
+                                           const std::wstring& folder) {
+    FoundFiles found;
+    for (const std::wstring& file : files) {
+        if (file.empty()) continue;  // an empty argument names nothing
+        std::wstring path = FullPathOf(InFolder(folder, file));
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
+            found.refused.push_back(std::wstring(TitleOfPath(path)) + std::wstring(kNotFound));
+        } else if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+            found.refused.push_back(std::wstring(TitleOfPath(path)) + std::wstring(kNotAFile));
+        } else {
+            found.paths.push_back(std::move(path));
+        }
+    }
+    return found;
 }
 
 void frmTolvar::OpenWith(const CommandLineRequest& request) {
-    std::vector<std::wstring> found, refused;
-    std::wstring notFound;
-    for (const std::wstring& file : request.files) {
-        std::wstring path = FullPathOf(file);
-        if (FileExist(path)) {
-            found.push_back(std::move(path));
-            continue;
-        }
-        const std::wstring title(TitleOfPath(path));
-        refused.push_back(title + std::wstring(kNotFound));
-        notFound += (notFound.empty() ? std::wstring(kNotFoundList) : L", ") + title;
-    }
-    if (!found.empty()) SetTargets(found);
-    if (request.action == CommandLineRequest::Action::None || found.empty()) {
-        if (!notFound.empty()) SetStatus(notFound);
+    FoundFiles found = FindFiles(request.files, {});
+    if (request.action == CommandLineRequest::Action::None) {
+        if (!found.paths.empty()) SetTargets(found.paths);
+        if (!found.refused.empty()) SetStatus(RefusedLine(found.refused));
         return;
     }
-    const std::int16_t index = request.action == CommandLineRequest::Action::Register ? 0 : 1;
-    m_commandLine = CommandLineRun{std::move(found), std::move(refused), index};
+    // The command runs once the window shows, as the buttons would run it.
+    QueueRequest(std::move(found), request.action == CommandLineRequest::Action::Register);
+    m_commandLineWaits = true;
     PostMessageW(m_hwnd, kRunCommandLineMessage, 0, 0);
 }
 
-// The command line's command runs once the window shows, as the buttons would run it.
-void frmTolvar::OnRunCommandLine() {
-    if (!m_commandLine) return;
-    CommandLineRun run = std::move(*m_commandLine);
-    m_commandLine.reset();
-    if (run.paths.size() == 1 && run.refused.empty()) {
-        cmdReg_Click(run.index);
-    } else {
-        StartBatch(run.paths, run.index, std::move(run.refused));
+bool frmTolvar::TakeRequest(const HandedRequest& request) {
+    if (m_unloaded ||
+        !SameFileText(FullPathOf(request.historyFile), FullPathOf(m_options.historyFile))) {
+        return false;
     }
+    FoundFiles found = FindFiles(request.files, request.currentFolder);
+    if (request.action == CommandLineRequest::Action::None) {
+        if (!found.paths.empty()) SetTargets(found.paths);
+        if (!found.refused.empty()) SetStatus(RefusedLine(found.refused));
+    } else {
+        QueueRequest(std::move(found), request.action == CommandLineRequest::Action::Register);
+        if (!m_commandLineWaits) ContinueRuns();
+    }
+    // The sender let this window come forward.
+    if (IsIconic(m_hwnd)) ShowWindow(m_hwnd, SW_RESTORE);
+    SetForegroundWindow(m_hwnd);
+    return true;
+}
+
+// Queued behind what runs; each file gets its entry at once, in the order given.
+void frmTolvar::QueueRequest(FoundFiles files, bool registering) {
+    if (files.paths.empty() && files.refused.empty()) return;
+    if (!files.paths.empty()) SetTargets(files.paths);
+    PutOnTop(files.paths);
+    std::vector<RunQueue::Target> targets;
+    for (const std::wstring& path : files.paths) {
+        SetResult(path, L"");
+        targets.push_back({path, std::wstring(TitleOfPath(path))});
+    }
+    m_runs.Enqueue(std::move(targets), registering, std::move(files.refused), GetTickCount64());
+    ShowHistory();
+}
+
+void frmTolvar::OnRunCommandLine() {
+    m_commandLineWaits = false;
+    ContinueRuns();
 }
 
 void frmTolvar::OnInitMenuPopup(HMENU menu, bool systemMenu) {

@@ -1,11 +1,17 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <optional>
+#include <string>
+
 #include "command_args.h"
 #include "design.h"
 #include "frmTolvar.h"
+#include "instance_handoff.h"
 #include "message_loop.h"
+#include "module_path.h"
 #include "system_function.h"
+#include "system_paths.h"
 
 namespace {
 
@@ -36,9 +42,26 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
         return kUsageExitCode;
     }
 
-    const HWND window = tolvar::frmTolvar::Create(instance, {});
+    // A start with files joins the Tolvar of the same history that already runs; a start
+    // without arguments opens a window of its own.
+    const std::wstring historyFile =
+        tolvar::ExecutableDirectory() + std::wstring(tolvar::kHistoryFileName);
+    std::optional<tolvar::StartLock> lock;
+    if (!request.files.empty()) {
+        lock.emplace(historyFile);
+        if (tolvar::HandOff(
+                {historyFile, tolvar::CurrentFolder(), request.action, request.files})) {
+            return 0;
+        }
+    }
+
+    tolvar::frmTolvar::Options options;
+    options.historyFile = historyFile;
+    const HWND window = tolvar::frmTolvar::Create(instance, std::move(options));
     if (!window) return 1;
     tolvar::frmTolvar::FromWindow(window)->OpenWith(request);
+    // The window exists: the next start finds it.
+    lock.reset();
     ShowWindow(window, showCommand);
 
     return tolvar::RunMessageLoop(window);

@@ -13,6 +13,11 @@ std::wstring FullPathOf(const std::wstring& path) {
     return full.empty() ? path : full;
 }
 
+std::wstring CurrentFolder() {
+    return FilledPath(
+        [](wchar_t* buffer, DWORD size) { return GetCurrentDirectoryW(size, buffer); });
+}
+
 std::wstring SystemDirectory() {
     return FilledPath(GetSystemDirectoryW);
 }

@@ -28,6 +28,9 @@ std::wstring FilledPath(Fill fill) {
 // The full path; the path itself when the system cannot make one of it.
 std::wstring FullPathOf(const std::wstring& path);
 
+// This process's current folder.
+std::wstring CurrentFolder();
+
 // This process's system folder.
 std::wstring SystemDirectory();
 

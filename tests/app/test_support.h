@@ -140,6 +140,11 @@ class ScratchSdkKey {
 
 // The handles this process holds, from the system's list of every open handle
 // (GetProcessHandleCount answers 0 under Wine).
+// What the count may grow by without a handle of Tolvar's: Wine's thread pool keeps an event for
+// each thread it starts, one for the waits on commands and one for the background readings, from
+// their first use until they have been idle a while (seen as up to two Event handles).
+inline constexpr std::size_t kWineHandleNoise = 2;
+
 inline std::size_t OpenHandleCount() {
     constexpr ULONG kSystemHandleInformation = 16;
     struct Entry {

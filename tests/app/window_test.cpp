@@ -8,6 +8,7 @@
 
 #include "command_line.h"
 #include "design.h"
+#include "dpi.h"
 #include "layout.h"
 #include "message_loop.h"
 
@@ -33,6 +34,16 @@ void ExpectListEndsAboveTheStatusBar(frmTolvar& form, int dpi) {
     EXPECT_GT(status.bottom - status.top, 0);
     EXPECT_EQ(ChildRect(form.ControlWindow(kHistoryList)).bottom,
               status.top - TwipsToPixels(105, dpi));
+}
+
+// The columns fill the list but for room for a vertical scroll bar, so there is no horizontal one.
+void ExpectColumnsFit(HWND list, int dpi) {
+    RECT client{};
+    GetClientRect(list, &client);
+    int columns = 0;
+    for (int i = 0; i < 3; ++i) columns += ListView_GetColumnWidth(list, i);
+    EXPECT_EQ(columns + SystemMetricForDpi(SM_CXVSCROLL, dpi), client.right);
+    EXPECT_FALSE(GetWindowLongW(list, GWL_STYLE) & WS_HSCROLL);
 }
 
 // The window tests also run at other system DPIs (see the high-DPI test): every expectation is
@@ -69,14 +80,15 @@ TEST_F(WindowTest, OpensAtTheDesignSizeWithControlsInTwips) {
     EXPECT_EQ(ChildRect(Ctl(kHistoryList)).top, Px(1350));
     EXPECT_EQ(ChildRect(Ctl(kHistoryList)).left, Px(90));
 
-    // The list: report view, two columns at their design widths, no sorting, full rows.
+    // The list: report view, no sorting, full rows; FileName and Result at their design widths,
+    // and Path in what they leave, so that the columns fit without a horizontal scroll bar.
     const HWND list = Ctl(kHistoryList);
     const LONG style = GetWindowLongA(list, GWL_STYLE);
     EXPECT_EQ(style & LVS_TYPEMASK, LVS_REPORT);
     EXPECT_FALSE(style & (LVS_SORTASCENDING | LVS_SORTDESCENDING | LVS_EDITLABELS));
     EXPECT_EQ(ListView_GetColumnWidth(list, 0), Px(1800));
-    EXPECT_EQ(ListView_GetColumnWidth(list, 1), Px(4000));
     EXPECT_EQ(ListView_GetColumnWidth(list, 2), Px(1500));
+    ExpectColumnsFit(list, dpi);
     EXPECT_EQ(Header_GetItemCount(ListView_GetHeader(list)), 3);
     ExpectListEndsAboveTheStatusBar(Form(), dpi);
     EXPECT_TRUE(ListView_GetExtendedListViewStyle(list) & LVS_EX_FULLROWSELECT);
@@ -167,7 +179,7 @@ TEST_F(WindowTest, ControlsScaleWhenTheWindowsDpiChanges) {
     EXPECT_EQ(ChildRect(Ctl(kRegisterButton)).top, Px(780));
     EXPECT_EQ(ChildRect(Ctl(kHistoryList)).top, Px(1350));
     EXPECT_EQ(ListView_GetColumnWidth(Ctl(kHistoryList), 0), Px(1800));
-    EXPECT_EQ(ListView_GetColumnWidth(Ctl(kHistoryList), 1), Px(4000));
+    ExpectColumnsFit(Ctl(kHistoryList), dpi);
     // The suggested outer size, 6600 x 4200 twips, laid out by the rule.
     EXPECT_EQ(ChildRect(Ctl(kBrowseButton)).left, Px(6090));
     EXPECT_EQ(ChildRect(Ctl(kFileBox)).right, Px(6090));
