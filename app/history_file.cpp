@@ -12,7 +12,7 @@ void frmTolvar::ReadIniFile() {
 }
 
 void frmTolvar::WriteIniFile() {
-    SaveHistory(m_options.historyFile, m_history);
+    SaveHistory(m_options.historyFile, m_options.sdkRoot, m_history);
 }
 
 bool frmTolvar::FileExist(const std::wstring& strFileName) {

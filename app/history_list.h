@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 namespace tolvar {
@@ -27,6 +28,13 @@ struct HistoryEdit {
     std::wstring text;  // PutOnTop: the entry's title
 };
 
+// The history file as a load found it, so that a save can tell whether another Tolvar has saved
+// in the meantime.
+struct HistorySnapshot {
+    // The file's bytes, empty when there was no file; nothing when they could not be read.
+    std::optional<std::string> bytes;
+};
+
 // Maps a key to the form in which keys are compared: Windows paths compare without regard to
 // letter case.
 using KeyFold = std::wstring (*)(std::wstring_view key);
@@ -37,6 +45,9 @@ std::wstring FoldAsciiCase(std::wstring_view key);
 class HistoryList {
   public:
     explicit HistoryList(KeyFold fold = &FoldAsciiCase) : m_fold(fold) {}
+
+    // How keys are compared; a list built to stand beside this one compares them the same way.
+    KeyFold Fold() const { return m_fold; }
 
     std::size_t Count() const { return m_rows.size(); }
 
@@ -62,6 +73,11 @@ class HistoryList {
     // Makes the same changes to this list, in their order, without recording them.
     void Replay(const std::vector<HistoryEdit>& edits);
 
+    // What the file held when the list was loaded from it. A list not loaded from a file has
+    // none: it is the whole history, and a save writes it as it is.
+    void SetSnapshot(HistorySnapshot snapshot) { m_snapshot = std::move(snapshot); }
+    const std::optional<HistorySnapshot>& Snapshot() const { return m_snapshot; }
+
     void SetText(std::size_t position, std::wstring text);
     void SetSubItem1(std::size_t position, std::wstring path);
     void SetResult(std::size_t position, std::wstring result);
@@ -83,6 +99,7 @@ class HistoryList {
     std::unordered_set<std::wstring> m_keys;  // folded keys, for a quick duplicate test
     std::optional<std::size_t> m_selected;    // 0-based index into m_rows
     std::vector<HistoryEdit> m_edits;
+    std::optional<HistorySnapshot> m_snapshot;
 };
 
 // Drops the entries whose path fails the test, testing each entry once from top to bottom; the

@@ -2,7 +2,9 @@
 
 #include "history_store.h"
 
+#include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "clsProfile.h"
 #include "clsRegKey.h"
 #include "design.h"
+#include "error_log.h"
 #include "history_text.h"
 #include "root_placeholder.h"
 #include "system_paths.h"
@@ -80,6 +83,106 @@ bool CertainlyAbsent(const std::wstring& path) {
     const DWORD error = GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
+
+// The file a load reads: the history file, or its backup when only the backup is left (a save
+// ended between the two renames of its replacement); nothing when neither is there.
+std::optional<std::wstring> StoredFile(const std::wstring& historyFile) {
+    if (!CertainlyAbsent(historyFile)) return historyFile;
+    std::wstring backup = FileApiName(historyFile + kBackupSuffix);
+    if (CertainlyAbsent(backup)) return std::nullopt;
+    return backup;
+}
+
+// The bytes a load of that file reads: empty when there is no file, nothing when there is one
+// that cannot be read.
+std::optional<std::string> StoredBytes(const std::optional<std::wstring>& file) {
+    return file ? ReadWholeFile(FileApiName(*file)) : std::string();
+}
+
+// Appends the file's sections to the list, each once, with the root placeholder expanded.
+void AppendSections(const std::wstring& file, const SdkRootSource& sdkRoot, HistoryList& history) {
+    // The key stays open until the profile object has been released (destruction runs in
+    // reverse order, also when a step throws).
+    clsRegKey key;
+    const std::wstring root = ReadSdkRoot(sdkRoot, key);
+    clsProfile profile;
+    profile.FileName(file);
+    std::vector<std::wstring> names = SectionNames(profile);
+    if (!names.empty() && LastNameCut(names)) names.pop_back();
+    for (const std::wstring& name : names) {
+        std::wstring path = ExpandRootPlaceholder(name, root);
+        std::wstring title = profile.GetString(name, std::wstring(kHistoryTitleKey));
+        if (const auto added = history.Add(std::nullopt, path, std::move(title))) {
+            history.SetSubItem1(*added, std::move(path));
+        }
+    }
+}
+
+// Tolvars that close at the same moment save one after the other, each reading what the other
+// left: a mutex per history file, named by a hash of its full path without regard to letter case
+// (names are limited in length), in the session's namespace.
+constexpr std::wstring_view kSaveTurnPrefix = L"Local\\Tolvar.history.";
+// A save waits this long for another one, then goes on rather than be lost.
+constexpr DWORD kSaveTurnWaitMs = 5000;
+constexpr char kSaveTurnWhere[] = "waiting for another Tolvar's save";
+// FNV-1a, 64 bits, over the name's UTF-16 units: the same name from 32-bit and 64-bit Tolvars.
+constexpr std::uint64_t kFnvOffsetBasis = 14695981039346656037ULL;
+constexpr std::uint64_t kFnvPrime = 1099511628211ULL;
+constexpr std::wstring_view kHexDigits = L"0123456789abcdef";
+constexpr int kHexDigitBits = 4;
+constexpr int kHashHexDigits = 64 / kHexDigitBits;
+
+std::wstring SaveTurnName(const std::wstring& historyFile) {
+    const std::wstring full = FullPathOf(historyFile);
+    std::wstring folded = full;
+    const int n = static_cast<int>(full.size());
+    if (n > 0) LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, full.data(), n, folded.data(), n);
+    std::uint64_t hash = kFnvOffsetBasis;
+    for (const wchar_t c : folded) hash = (hash ^ static_cast<std::uint16_t>(c)) * kFnvPrime;
+    std::wstring name(kSaveTurnPrefix);
+    for (int digit = kHashHexDigits - 1; digit >= 0; --digit) {
+        name += kHexDigits[(hash >> (kHexDigitBits * digit)) % kHexDigits.size()];
+    }
+    return name;
+}
+
+void LogSaveTurnError(const char* what) {
+    char text[kLogLineChars];
+    std::snprintf(text, sizeof text, "%s (error %lu)", what,
+                  static_cast<unsigned long>(GetLastError()));
+    LogFailure(kSaveTurnWhere, text);
+}
+
+// Holds this process's turn to save the history file for as long as it lives.
+class SaveTurn {
+  public:
+    explicit SaveTurn(const std::wstring& historyFile)
+        : m_mutex(CreateMutexW(nullptr, FALSE, SaveTurnName(historyFile).c_str())) {
+        if (!m_mutex) {
+            LogSaveTurnError("no mutex");
+            return;
+        }
+        switch (WaitForSingleObject(m_mutex.get(), kSaveTurnWaitMs)) {
+            case WAIT_OBJECT_0:
+                m_owned.reset(m_mutex.get());
+                break;
+            case WAIT_ABANDONED:  // the file is whole all the same: saves replace it in one step
+                m_owned.reset(m_mutex.get());
+                LogFailure(kSaveTurnWhere, "the other Tolvar ended during its save");
+                break;
+            case WAIT_TIMEOUT:
+                LogFailure(kSaveTurnWhere, "it took too long; saving without waiting");
+                break;
+            default:
+                LogSaveTurnError("the wait");
+                break;
+        }
+    }
+
+  private:
+    UniqueHandle m_mutex;
+    UniqueMutexOwnership m_owned;  // given back before the handle closes
+};
 
 // The profile functions read and keep a file in UTF-16 LE when it begins with this mark.
 constexpr std::string_view kUtf16Mark = "\xFF\xFE";
@@ -207,44 +310,42 @@ void LoadHistory(const std::wstring& historyFile, const SdkRootSource& sdkRoot,
     // The first start has no file yet; reading one anyway costs a 200,000-character buffer and
     // the system's search, about 1 ms of a start-up of 220 ms under Wine. The SDK root is not
     // read then either: it only expands the file's names.
-    std::wstring file = historyFile;
-    if (CertainlyAbsent(file)) {
-        // A save that ended between the two renames of its replacement left the list only under
-        // the backup name; the next save puts it back in its place.
-        file = FileApiName(historyFile + kBackupSuffix);
-        if (CertainlyAbsent(file)) return;
-    }
-    // The key stays open until the profile object has been released (destruction runs in
-    // reverse order, also when a step throws).
-    clsRegKey key;
-    const std::wstring root = ReadSdkRoot(sdkRoot, key);
-    clsProfile profile;
-    profile.FileName(file);
-    std::vector<std::wstring> names = SectionNames(profile);
-    if (!names.empty() && LastNameCut(names)) names.pop_back();
-    for (const std::wstring& name : names) {
-        std::wstring path = ExpandRootPlaceholder(name, root);
-        std::wstring title = profile.GetString(name, std::wstring(kHistoryTitleKey));
-        if (const auto added = history.Add(std::nullopt, path, std::move(title))) {
-            history.SetSubItem1(*added, std::move(path));
-        }
-    }
+    const std::optional<std::wstring> file = StoredFile(historyFile);
+    // Taken before the profile functions read the file: should another Tolvar replace it in
+    // between, the save finds a change and merges, which loses nothing.
+    history.SetSnapshot({StoredBytes(file)});
+    if (file) AppendSections(*file, sdkRoot, history);
 }
 
-bool SaveHistory(const std::wstring& historyFile, const HistoryList& history,
-                 const SaveSeam& seam) {
+bool SaveHistory(const std::wstring& historyFile, const SdkRootSource& sdkRoot,
+                 const HistoryList& history, const SaveSeam& seam) {
+    const SaveTurn turn(historyFile);
+    const std::optional<std::wstring> stored = StoredFile(historyFile);
+    const std::optional<std::string> storedBytes = StoredBytes(stored);
+    // Another Tolvar saved since the load: its list stays, with this session's edits made to it.
+    // A file that cannot be read now is not merged from what little the profile functions might
+    // make of it.
+    const auto& snapshot = history.Snapshot();
+    const bool merge = snapshot && storedBytes && snapshot->bytes != storedBytes;
+    HistoryList merged(history.Fold());
+    if (merge) {
+        if (stored) AppendSections(*stored, sdkRoot, merged);
+        merged.Replay(history.Edits());
+    }
+    const HistoryList& list = merge ? merged : history;
+
     std::vector<SavedSection> entries;
-    entries.reserve(history.Count());
-    for (std::size_t i = 1; i <= history.Count(); ++i) {
-        const HistoryEntry& entry = history.Item(i);
+    entries.reserve(list.Count());
+    for (std::size_t i = 1; i <= list.Count(); ++i) {
+        const HistoryEntry& entry = list.Item(i);
         entries.push_back({entry.SubItem1, entry.Text});
     }
     const std::vector<SavedSection> sections = AsProfileStoresThem(entries);
     const std::string bytes = EncodeProfileFile(ProfileText(sections, kHistoryTitleKey));
     // The file as the last save left it is the common case, and the quickest to recognise.
-    if (const auto old = ReadWholeFile(historyFile);
-        old &&
-        (*old == bytes || ProfileTextHolds(DecodeProfileFile(*old), sections, kHistoryTitleKey))) {
+    if (stored == historyFile && storedBytes &&
+        (*storedBytes == bytes ||
+         ProfileTextHolds(DecodeProfileFile(*storedBytes), sections, kHistoryTitleKey))) {
         return true;
     }
     const auto stop = [&seam](SaveStep step) { return seam && !seam(step); };

@@ -24,7 +24,7 @@ SdkRootSource DefaultSdkRootSource();
 
 // Appends one entry per section of the file, in file order, with the root placeholder expanded.
 // A section whose path is already in the list is skipped (the first one wins), so a later save
-// loses nothing.
+// loses nothing. The list keeps what the file held, for its save to compare.
 void LoadHistory(const std::wstring& historyFile, const SdkRootSource& sdkRoot,
                  HistoryList& history);
 
@@ -42,7 +42,10 @@ using SaveSeam = std::function<bool(SaveStep)>;
 // or the new one, never a part. A file that already holds the list is left alone. A save that
 // cannot be completed leaves the file as it was and nothing beside it. True when the file holds
 // the list.
-bool SaveHistory(const std::wstring& historyFile, const HistoryList& history,
-                 const SaveSeam& seam = {});
+// When the list was loaded from the file and another Tolvar has saved there since, the file is
+// loaded again (with the root from `sdkRoot`) and the list's own edits are made to that instead:
+// what the other one saved stays. Tolvars saving the same file take turns.
+bool SaveHistory(const std::wstring& historyFile, const SdkRootSource& sdkRoot,
+                 const HistoryList& history, const SaveSeam& seam = {});
 
 }  // namespace tolvar

@@ -93,6 +93,9 @@ class UniqueAny {
 
 // Kernel objects such as processes and threads.
 using UniqueHandle = UniqueAny<HANDLE, &CloseHandle>;
+// A mutex owned after a wait for it: the ownership is given back when the owner goes. The mutex's
+// own handle (a UniqueHandle) must outlive it.
+using UniqueMutexOwnership = UniqueAny<HANDLE, &ReleaseMutex>;
 // CreateFile's handles.
 using UniqueFile = UniqueAny<HANDLE, &CloseHandle, &InvalidHandleValue>;
 // FindFirstFile's handles.

@@ -2,6 +2,9 @@
 // Tolvar.exe started on a prepared file.
 #include "window_fixture.h"
 
+#include <atomic>
+#include <thread>
+
 #include "history_store.h"
 #include "history_text.h"
 #include "win32_handles.h"
@@ -230,6 +233,11 @@ TEST_F(HistoryFileTest, ASaveThatCannotBeWrittenIsLostQuietly) {
     EXPECT_FALSE(fs::exists(m_dir.path() / "no such folder"));
 }
 
+// No SDK root: the key is never made.
+SdkRootSource NoSdkRoot() {
+    return ScratchSdkKey().Source();
+}
+
 // A list of (path, title) pairs, top first.
 HistoryList ListOf(const std::vector<std::pair<std::wstring, std::wstring>>& entries) {
     HistoryList list;
@@ -241,7 +249,7 @@ HistoryList ListOf(const std::vector<std::pair<std::wstring, std::wstring>>& ent
 
 std::vector<std::pair<std::wstring, std::wstring>> Loaded(const fs::path& ini) {
     HistoryList list;
-    LoadHistory(ini.wstring(), ScratchSdkKey().Source(), list);
+    LoadHistory(ini.wstring(), NoSdkRoot(), list);
     std::vector<std::pair<std::wstring, std::wstring>> entries;
     for (std::size_t i = 1; i <= list.Count(); ++i) {
         entries.emplace_back(list.Item(i).Key, list.Item(i).Text);
@@ -270,7 +278,7 @@ TEST(HistoryStore, SavesTheBytesTheProfileFunctionsWriteAndLoadsThemBack) {
         {L"C:\\empty title.exe", L""},
     };
     const fs::path ours = dir.path() / "ours.ini", theirs = dir.path() / "theirs.ini";
-    ASSERT_TRUE(SaveHistory(ours.wstring(), ListOf(awkward)));
+    ASSERT_TRUE(SaveHistory(ours.wstring(), NoSdkRoot(), ListOf(awkward)));
     WriteWithTheProfileFunctions(awkward, theirs);
     EXPECT_EQ(ReadFile(ours), ReadFile(theirs));
     EXPECT_EQ(Loaded(ours), awkward);
@@ -280,7 +288,7 @@ TEST(HistoryStore, SavesTheBytesTheProfileFunctionsWriteAndLoadsThemBack) {
     WriteFile(theirs, "");
     const std::vector<std::pair<std::wstring, std::wstring>> blanks{
         {L" C:\\lead.dll\t", L"  lead.dll"}, {L"C:\\LEAD.dll ", L" second"}, {L"  ", L"none"}};
-    ASSERT_TRUE(SaveHistory(ours.wstring(), ListOf(blanks)));
+    ASSERT_TRUE(SaveHistory(ours.wstring(), NoSdkRoot(), ListOf(blanks)));
     WriteWithTheProfileFunctions(blanks, theirs);
     EXPECT_EQ(Loaded(ours), Loaded(theirs));
     EXPECT_EQ(Loaded(ours),
@@ -292,7 +300,7 @@ TEST(HistoryStore, SavesTheBytesTheProfileFunctionsWriteAndLoadsThemBack) {
         {L"C:\\q\\'x'", L"'x'"}, {L"C:\\q\\'x.dll'", L"'x.dll'"}, {L"C:\\q\\''", L"''"},
         {L"C:\\q\\'", L"'"},     {L"C:\\q\\q", L"\"q\""},         {L"C:\\q\\m", L"'m\""},
         {L"C:\\q\\in", L"a'b'"}};
-    ASSERT_TRUE(SaveHistory(ours.wstring(), ListOf(quoted)));
+    ASSERT_TRUE(SaveHistory(ours.wstring(), NoSdkRoot(), ListOf(quoted)));
     EXPECT_EQ(Loaded(ours), quoted);
 }
 
@@ -302,13 +310,14 @@ TEST(HistoryStore, AnEndedSaveLeavesTheOldListOrTheNewOneWhole) {
     const std::vector<std::pair<std::wstring, std::wstring>> before{{L"C:\\old.dll", L"old.dll"}},
         after{{L"C:\\new.exe", L"new.exe"}, {L"C:\\old.dll", L"old.dll"}};
     for (const SaveStep step : {SaveStep::PartWritten, SaveStep::Written, SaveStep::Replaced}) {
-        ASSERT_TRUE(SaveHistory(ini.wstring(), ListOf(before)));
-        SaveHistory(ini.wstring(), ListOf(after), [step](SaveStep at) { return at != step; });
+        ASSERT_TRUE(SaveHistory(ini.wstring(), NoSdkRoot(), ListOf(before)));
+        SaveHistory(ini.wstring(), NoSdkRoot(), ListOf(after),
+                    [step](SaveStep at) { return at != step; });
         EXPECT_EQ(Loaded(ini), step == SaveStep::Replaced ? after : before);
     }
     // A later save takes the place of whatever the ended one left beside the file.
-    ASSERT_TRUE(SaveHistory(ini.wstring(), ListOf(before)));
-    ASSERT_TRUE(SaveHistory(ini.wstring(), ListOf(after)));
+    ASSERT_TRUE(SaveHistory(ini.wstring(), NoSdkRoot(), ListOf(before)));
+    ASSERT_TRUE(SaveHistory(ini.wstring(), NoSdkRoot(), ListOf(after)));
     EXPECT_EQ(Loaded(ini), after);
     const auto files = [&dir] {
         return std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator());
@@ -320,13 +329,13 @@ TEST(HistoryStore, AnEndedSaveLeavesTheOldListOrTheNewOneWhole) {
     fs::rename(ini, ini.string() + ".old");
     WriteFile(ini.string() + ".new", "[C:\\half");
     EXPECT_EQ(Loaded(ini), after);
-    ASSERT_TRUE(SaveHistory(ini.wstring(), ListOf(before)));
+    ASSERT_TRUE(SaveHistory(ini.wstring(), NoSdkRoot(), ListOf(before)));
     EXPECT_EQ(Loaded(ini), before);
     EXPECT_EQ(files(), 1);
 
     // A folder that takes no new file: the list is written over the file itself.
     fs::create_directory(ini.string() + ".new");
-    ASSERT_TRUE(SaveHistory(ini.wstring(), ListOf(after)));
+    ASSERT_TRUE(SaveHistory(ini.wstring(), NoSdkRoot(), ListOf(after)));
     EXPECT_EQ(Loaded(ini), after);
     fs::remove(ini.string() + ".new");
 
@@ -337,9 +346,62 @@ TEST(HistoryStore, AnEndedSaveLeavesTheOldListOrTheNewOneWhole) {
     const fs::path longIni = deep / "Tolvar.ini";
     ASSERT_TRUE(fs::create_directory(deep));
     ASSERT_LT(longIni.string().size(), std::size_t(MAX_PATH));
-    ASSERT_TRUE(SaveHistory(longIni.wstring(), ListOf(before)));
-    ASSERT_TRUE(SaveHistory(longIni.wstring(), ListOf(after)));
+    ASSERT_TRUE(SaveHistory(longIni.wstring(), NoSdkRoot(), ListOf(before)));
+    ASSERT_TRUE(SaveHistory(longIni.wstring(), NoSdkRoot(), ListOf(after)));
     EXPECT_EQ(Loaded(longIni), after);
+}
+
+// Tolvars that loaded the same file and close one after the other: each save keeps what the
+// others saved and makes only its own session's changes to it.
+TEST(HistoryStore, SessionsClosedOneAfterTheOtherKeepEachOthersChanges) {
+    TempDir dir;
+    const fs::path ini = dir.path() / "Tolvar.ini";
+    using Entries = std::vector<std::pair<std::wstring, std::wstring>>;
+    const std::pair<std::wstring, std::wstring> a{L"C:\\a.dll", L"a.dll"},
+        b{L"C:\\b.dll", L"b.dll"}, x{L"C:\\x.dll", L"x.dll"};
+    for (const bool aFirst : {true, false}) {
+        WriteFile(ini, "[C:\\x.dll]\r\nFileName=x.dll\r\n[C:\\y.dll]\r\nFileName=y.dll\r\n");
+        HistoryList sessionA, sessionB, idle;
+        for (HistoryList* list : {&sessionA, &sessionB, &idle}) {
+            LoadHistory(ini.wstring(), NoSdkRoot(), *list);
+        }
+        sessionA.PutOnTop(a.first, a.second);
+        sessionA.Forget(L"C:\\y.dll");
+        sessionB.PutOnTop(b.first, b.second);
+        ASSERT_TRUE(SaveHistory(ini.wstring(), NoSdkRoot(), aFirst ? sessionA : sessionB));
+        ASSERT_TRUE(SaveHistory(ini.wstring(), NoSdkRoot(), aFirst ? sessionB : sessionA));
+        // The last one's entries on top; the deleted one stays deleted.
+        EXPECT_EQ(Loaded(ini), (aFirst ? Entries{b, a, x} : Entries{a, b, x})) << aFirst;
+        // A session that changed nothing leaves the file as the others left it.
+        const std::string both = ReadFile(ini);
+        ASSERT_TRUE(SaveHistory(ini.wstring(), NoSdkRoot(), idle));
+        EXPECT_EQ(ReadFile(ini), both);
+    }
+}
+
+// Tolvars closing at the same moment save in turn, each reading what the one before left.
+TEST(HistoryStore, SavesAtTheSameMomentLoseNothing) {
+    TempDir dir;
+    const fs::path ini = dir.path() / "Tolvar.ini";
+    constexpr int kSessions = 8;
+    std::vector<HistoryList> sessions(kSessions);
+    std::vector<SdkRootSource> roots;
+    for (int i = 0; i < kSessions; ++i) {
+        roots.push_back(NoSdkRoot());
+        LoadHistory(ini.wstring(), roots.back(), sessions[i]);
+        const std::wstring title = std::to_wstring(i) + L".dll";
+        sessions[i].PutOnTop(L"C:\\" + title, title);
+    }
+    std::atomic<int> ready = 0;
+    std::vector<std::thread> savers;
+    for (int i = 0; i < kSessions; ++i) {
+        savers.emplace_back([&, i] {
+            for (++ready; ready < kSessions;) std::this_thread::yield();
+            SaveHistory(ini.wstring(), roots[i], sessions[i]);
+        });
+    }
+    for (std::thread& saver : savers) saver.join();
+    EXPECT_EQ(Loaded(ini).size(), std::size_t{kSessions});
 }
 
 TEST(HistoryStore, AFileThatCannotBeReplacedIsLeftAsItWas) {
@@ -349,7 +411,7 @@ TEST(HistoryStore, AFileThatCannotBeReplacedIsLeftAsItWas) {
     const HistoryList changed = ListOf({{L"C:\\new.dll", L"new.dll"}});
     WriteFile(ini, old);
     SetFileAttributesA(ini.string().c_str(), FILE_ATTRIBUTE_READONLY);
-    EXPECT_FALSE(SaveHistory(ini.wstring(), changed));
+    EXPECT_FALSE(SaveHistory(ini.wstring(), NoSdkRoot(), changed));
     SetFileAttributesA(ini.string().c_str(), FILE_ATTRIBUTE_NORMAL);
     EXPECT_EQ(ReadFile(ini), old);
     {
@@ -357,7 +419,7 @@ TEST(HistoryStore, AFileThatCannotBeReplacedIsLeftAsItWas) {
         const UniqueFile held(CreateFileA(ini.string().c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         ASSERT_TRUE(held);
-        EXPECT_FALSE(SaveHistory(ini.wstring(), changed));
+        EXPECT_FALSE(SaveHistory(ini.wstring(), NoSdkRoot(), changed));
     }
     EXPECT_EQ(ReadFile(ini), old);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
