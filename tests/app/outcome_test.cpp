@@ -62,13 +62,12 @@ TEST(TargetFacts, TheLineWarnsInPlainWordsAndTheLoadFailureSaysWhy) {
     facts.image = image;
     EXPECT_EQ(TargetLine(facts), L"32-bit DLL \u00B7 .NET assembly: register it with regasm");
     facts.image->hasClrHeader = false;
-    facts.missing = {"MSVCP140.dll", "VCRUNTIME140.dll"};
-    facts.missingDelayLoaded = {"late.dll"};
-    EXPECT_EQ(
-        TargetLine(facts),
-        L"32-bit DLL \u00B7 no DllRegisterServer: regsvr32 cannot register it \u00B7 missing: "
-        L"MSVCP140.dll, VCRUNTIME140.dll (32-bit) \u00B7 delay-loaded, missing: late.dll "
-        L"(32-bit)");
+    facts.missing = {L"MSVCP140.dll", L"VCRUNTIME140.dll"};
+    facts.missingDelayLoaded = {L"late.dll"};
+    EXPECT_EQ(TargetLine(facts),
+              L"missing: MSVCP140.dll, VCRUNTIME140.dll (32-bit) \u00B7 delay-loaded, missing: "
+              L"late.dll (32-bit) \u00B7 32-bit DLL \u00B7 no DllRegisterServer: regsvr32 cannot "
+              L"register it");
     EXPECT_EQ(LoadFailureDetail(facts), L"missing MSVCP140.dll, VCRUNTIME140.dll");
     facts.image->machine = PeMachine::Arm64;
     facts.image->exportsRegister = true;

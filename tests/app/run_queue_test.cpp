@@ -65,7 +65,9 @@ TEST(RunQueue, RequestsCloseTogetherJoinOneRunBehindTheOneUnderWay) {
     while (const auto next = runs.NextToStart()) {
         EXPECT_TRUE(next->quiet);
         started.push_back(next->target.title);
-        if (started.size() == 1) EXPECT_EQ(runs.RunningLine(), L"Registering 1 of 3: a.dll\u2026");
+        if (started.size() == 1) {
+            EXPECT_EQ(runs.RunningLine(), L"Registering 2 of 3: a.dll\u2026");
+        }
         runs.Ended(*next, next->target.title == L"b.dll"
                               ? std::optional<std::wstring>(L"b.dll failed (exit code 5)")
                               : std::nullopt);
