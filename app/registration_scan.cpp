@@ -9,6 +9,7 @@
 
 #include "command_line.h"
 #include "expand_environment.h"
+#include "file_identity.h"
 #include "null_cut.h"
 #include "server_value.h"
 #include "system_paths.h"
@@ -42,20 +43,6 @@ bool Is64BitWindows() {
 
 bool StartsWithText(std::wstring_view text, std::wstring_view start) {
     return text.size() >= start.size() && SameFileText(text.substr(0, start.size()), start);
-}
-
-struct FileId {
-    DWORD volume, indexHigh, indexLow;
-    bool operator==(const FileId&) const = default;
-};
-
-std::optional<FileId> IdentityOf(const std::wstring& path) {
-    const UniqueFile file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!file || !GetFileInformationByHandle(file.get(), &info)) return std::nullopt;
-    return FileId{info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
 }
 
 // The file as the scan looks for it: its path, identity and the names it may go by.
