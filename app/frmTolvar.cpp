@@ -126,6 +126,29 @@ int TextWidth(HFONT font, const std::wstring& text) {
     return size.cx;
 }
 
+// The file dialog's hook: each change of the selection makes room for it in the buffer, so that a
+// selection of any size fits, where the dialog would otherwise refuse it and open again empty.
+UINT_PTR CALLBACK GrowSelection(HWND hook, UINT message, WPARAM, LPARAM lParam) {
+    if (message != WM_NOTIFY) return 0;
+    const auto& notify = *reinterpret_cast<const OFNOTIFYW*>(lParam);
+    if (notify.hdr.code != CDN_SELCHANGE || !notify.lpOFN) return 0;
+    const HWND dialog = GetParent(hook);
+    const LRESULT folder = SendMessageW(dialog, CDM_GETFOLDERPATH, 0, 0);
+    const LRESULT spec = SendMessageW(dialog, CDM_GETSPEC, 0, 0);
+    if (folder < 0 || spec < 0) return 0;
+    // The folder and each name, each ended by a code-0 character, and one more: never more than
+    // the folder and the quoted, blank-separated names the box shows.
+    const std::size_t needed =
+        static_cast<std::size_t>(folder) + static_cast<std::size_t>(spec) + 2;
+    OPENFILENAMEW& dialogData = *notify.lpOFN;
+    if (needed <= dialogData.nMaxFile) return 0;
+    auto& selection = *reinterpret_cast<std::wstring*>(dialogData.lCustData);
+    selection.resize(needed * 2, L'\0');
+    dialogData.lpstrFile = selection.data();
+    dialogData.nMaxFile = static_cast<DWORD>(selection.size());
+    return 0;
+}
+
 }  // namespace
 
 std::wstring window_detail::FoldWithSystemCase(std::wstring_view key) {
@@ -792,7 +815,8 @@ void frmTolvar::lstHistory_DeleteSelected() {
 void frmTolvar::cmdPath_Click() {
     const std::wstring filter = DialogFilterForSystem(kDialogFilter);
     const std::wstring title(kDialogTitle);
-    // Room for a selection of many files; the dialog opens at the last file chosen.
+    // Room for a selection of many files, grown while the user selects; the dialog opens at the
+    // last file chosen.
     std::wstring selection(std::max(kDialogSelectionChars, m_dialogFile.size() + 1), L'\0');
     std::copy(m_dialogFile.begin(), m_dialogFile.end(), selection.begin());
     OPENFILENAMEW dialog{};
@@ -801,18 +825,17 @@ void frmTolvar::cmdPath_Click() {
     dialog.lpstrFilter = filter.c_str();
     dialog.nFilterIndex = 1;
     dialog.lpstrTitle = title.c_str();
+    dialog.lpstrFile = selection.data();
+    dialog.nMaxFile = static_cast<DWORD>(selection.size());
+    dialog.lpfnHook = &GrowSelection;
+    dialog.lCustData = reinterpret_cast<LPARAM>(&selection);
     // The program's current directory stays where it was, whatever folder the user browses.
     dialog.Flags = OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR |
-                   OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
-    for (;;) {
-        dialog.lpstrFile = selection.data();
-        dialog.nMaxFile = static_cast<DWORD>(selection.size());
-        if (GetOpenFileNameW(&dialog)) break;
-        // The selection did not fit: its first two bytes tell the characters it needs, and the
-        // dialog opens again with room for them.
-        if (CommDlgExtendedError() != FNERR_BUFFERTOOSMALL) return;
-        const std::size_t needed = *reinterpret_cast<const WORD*>(selection.data());
-        selection.assign(std::max(needed + 1, selection.size() * 2), L'\0');
+                   OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_ENABLEHOOK | OFN_ENABLESIZING;
+    if (!GetOpenFileNameW(&dialog)) {
+        // A typed list longer than the buffer (the hook grows it only for a selection) is lost.
+        if (CommDlgExtendedError() != 0) LogFailure("the file dialog", "GetOpenFileNameW");
+        return;
     }
     const std::vector<std::wstring> paths = ParseDialogSelection(selection);
     if (paths.empty()) return;

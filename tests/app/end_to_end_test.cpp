@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "../fixtures/fixture_file.h"
+#include "design.h"
 #include "explorer_verbs.h"
 #include "pe_builder.h"
 #include "target_list.h"
@@ -126,6 +127,12 @@ TEST_F(EndToEndTest, TheTargetIsReadBeforeItRuns) {
     const std::vector<std::uint8_t> image = crafted.Build();
     WriteFile(dir / "needs.dll", std::string(image.begin(), image.end()));
     WriteFile(dir / "text.dll", "This is no program.\r\n");
+    // A crafted file that needs 200 DLLs of 400-character names found nowhere.
+    crafted.imports.clear();
+    for (int i = 0; i < 200; ++i)
+        crafted.imports.push_back(std::to_string(1000 + i) + std::string(396, 'x'));
+    const std::vector<std::uint8_t> greedy = crafted.Build();
+    WriteFile(dir / "greedy.dll", std::string(greedy.begin(), greedy.end()));
     Open(false);
     const std::wstring bits = sizeof(void*) == 8 ? L"64-bit" : L"32-bit";
     const auto inspect = [&](const fs::path& file) {
@@ -135,6 +142,12 @@ TEST_F(EndToEndTest, TheTargetIsReadBeforeItRuns) {
     };
     EXPECT_EQ(inspect(dir / "testcom.dll"), bits + L" DLL \u00B7 registers itself");
     EXPECT_EQ(inspect(dir / "text.dll"), L"not a program file");
+    // The window survives it, naming a few and counting the rest.
+    const std::wstring greedyLine = inspect(dir / "greedy.dll");
+    EXPECT_TRUE(greedyLine.ends_with(L"x and 197 more (" + bits + L") \u00B7 " + bits +
+                                     L" DLL \u00B7 registers itself"))
+        << greedyLine.substr(0, 80);
+    EXPECT_LT(greedyLine.size(), 1300u);
     EXPECT_EQ(inspect(dir / "needs.dll"), L"missing: tolvar-nowhere.dll (" + bits + L") \u00B7 " +
                                               bits + L" DLL \u00B7 registers itself");
     Press(kRegisterButton);
@@ -230,6 +243,7 @@ TEST_F(EndToEndTest, APlantedRegsvr32InTheCurrentDirectoryNeverRuns) {
 // The file dialog, answered from a timer that runs inside its modal loop.
 struct DialogScript {
     std::string fileToChoose;  // empty: cancel
+    bool selectAll = false;    // every file in the list instead, as Ctrl+A selects them
     std::string title;
     std::vector<std::string> filters;
     bool done = false;
@@ -252,6 +266,13 @@ void CALLBACK AnswerDialog(HWND, UINT, UINT_PTR timer, DWORD) {
         g_script->filters.push_back(item);
     }
     if (SendMessageA(types, CB_GETCURSEL, 0, 0) != 0) g_script->filters.push_back("not first");
+    if (g_script->selectAll) {
+        const HWND view = FindWindowExW(dialog, nullptr, L"SHELLDLL_DefView", nullptr);
+        const HWND files = FindWindowExW(view, nullptr, WC_LISTVIEWW, nullptr);
+        ListView_SetItemState(files, -1, LVIS_SELECTED, LVIS_SELECTED);
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+        return;
+    }
     if (g_script->fileToChoose.empty()) {
         PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
         return;
@@ -384,6 +405,31 @@ TEST_F(EndToEndTest, TolvarExeInAFolderOutsideTheAnsiCodePageKeepsItsHistory) {
     const RunningTolvar again(Quoted(dir / "Tolvar.exe"));
     EXPECT_EQ(WideTextOf(again.box), dll.wstring());
     EXPECT_TRUE(again.Close());
+}
+
+// A selection longer than the dialog's buffer is kept whole: the buffer grows as the user
+// selects, rather than the dialog opening again empty.
+TEST_F(EndToEndTest, ASelectionLongerThanTheDialogsBufferIsKept) {
+    const fs::path dir = m_dir.path() / "many";
+    fs::create_directories(dir);
+    constexpr std::size_t kFiles = 180;
+    const std::string stem(180, 'x');
+    for (std::size_t i = 0; i < kFiles; ++i) {
+        WriteFile(dir / (stem + std::to_string(1000 + i) + ".exe"), "");
+    }
+    ASSERT_GT(kFiles * (stem.size() + 10), kDialogSelectionChars);
+    wchar_t previous[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    SetCurrentDirectoryW(dir.c_str());  // where the dialog opens
+    Open(false);
+    DialogScript script;
+    script.selectAll = true;
+    g_script = &script;
+    SetTimer(nullptr, 0, 50, &AnswerDialog);
+    Press(kBrowseButton);
+    g_script = nullptr;
+    SetCurrentDirectoryW(previous);
+    EXPECT_EQ(ParseTargets(Form().Text()).size(), kFiles);
 }
 
 // A run of several targets picked together in the dialog: each starts once the one before has
