@@ -16,6 +16,9 @@ TOLVAR_OWN_DISPLAY=1 tolvar_start_display
 trap 'tolvar_stop_wine; tolvar_stop_display; rm -rf "$work"' EXIT
 tolvar_start_wine
 
+# Wine's own winepath, through the loader that runs on this machine.
+windows_path() { "$tolvar_root/scripts/wine-run" winepath -w "$1" 2>/dev/null; }
+
 # Three copies of the test server; the third is asked to fail its registration.
 servers=$TOLVAR_WINEPREFIX/drive_c/Controls
 mkdir -p "$servers"
@@ -23,17 +26,21 @@ cp "$bin/Tolvar.exe" "$work/"
 files=()
 for name in Grid.ocx Chart.ocx Report.ocx; do
   cp "$bin/testcom.dll" "$servers/$name"
-  files+=("$(winepath -w "$servers/$name")")
+  files+=("$(windows_path "$servers/$name")")
 done
 touch "$servers/Report.ocx.fail"
 
-# Maximized in a small virtual desktop, so that the summary fits on the status bar.
-"$tolvar_root/scripts/wine-run" explorer /desktop=Tolvar,600x330 start /max \
-  "$(winepath -w "$work/Tolvar.exe")" /register "${files[@]}" </dev/null >/dev/null 2>&1 &
+# At the size Tolvar opens, in a virtual desktop that draws its title bar.
+"$tolvar_root/scripts/wine-run" explorer /desktop=Tolvar,800x500 \
+  "$(windows_path "$work/Tolvar.exe")" /register "${files[@]}" </dev/null >/dev/null 2>&1 &
 for _ in $(seq 100); do
   [ -s "$servers/Grid.ocx.log" ] && [ -s "$servers/Chart.ocx.log" ] && break
   sleep 0.2
 done
 sleep "${TOLVAR_SHOT_SETTLE_SECONDS:-2}"
-import -window root -crop 600x330+0+0 +repage -strip -colors 64 docs/tolvar.png
+# The window alone: the desktop around it, of the colour of its far corner, is cut away.
+import -window root -crop 800x500+0+0 +repage "$work/desktop.png"
+desktop=$(convert "$work/desktop.png" -format '%[pixel:p{799,499}]' info:)
+convert "$work/desktop.png" -bordercolor "$desktop" -border 1 -trim +repage -strip -colors 64 \
+  docs/tolvar.png
 echo "Wrote $tolvar_root/docs/tolvar.png"
