@@ -92,7 +92,9 @@ std::size_t EnumerateClasses(HKEY root, const View& view, bool readServer = fals
         if (!readServer) return;
         const std::wstring server = std::wstring(name) + L"\\" + kServerKey;
         DWORD bytes = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-        RegGetValueW(classes.get(), server.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value.data(),
+        // Unexpanded, as the count reads it: Wine's expanding read overruns a long value.
+        RegGetValueW(classes.get(), server.c_str(), nullptr,
+                     RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, value.data(),
                      &bytes);
     });
     return keys;
