@@ -18,6 +18,14 @@ report() {
   [ "$2" -eq 0 ] || status=1
 }
 
+# Each stage's time, printed before the summary: stage_done <name> ends the stage under way.
+stages=()
+stage_start=$SECONDS
+stage_done() {
+  stages+=("$(printf '%-22s %4d s' "$1" $((SECONDS - stage_start)))")
+  stage_start=$SECONDS
+}
+
 declare -A built
 build() {
   echo "== build $1"
@@ -52,6 +60,7 @@ run_ctest() {
 
 for preset in native mingw32 mingw64; do
   build "$preset"
+  stage_done "build $preset"
 done
 
 # The release archives: each must hold the Tolvar.exe just built and README.txt, nothing else.
@@ -84,6 +93,7 @@ check_package() {
 }
 check_package mingw32 win32
 check_package mingw64 win64
+stage_done "packages"
 
 # clang builds only: its warnings are errors too; the programs that run are GCC's.
 for preset in clang-mingw32 clang-mingw64; do
@@ -92,10 +102,12 @@ for preset in clang-mingw32 clang-mingw64; do
   else
     report "$preset" 1 "build failed"
   fi
+  stage_done "build $preset"
 done
 
 echo "== test native (AddressSanitizer, UBSan)"
 run_ctest native
+stage_done "test native"
 
 echo "== fuzz smoke runs (libFuzzer, ${TOLVAR_FUZZ_SECONDS:-20} s each)"
 if bash scripts/fuzz.sh "${TOLVAR_FUZZ_SECONDS:-20}"; then
@@ -103,6 +115,7 @@ if bash scripts/fuzz.sh "${TOLVAR_FUZZ_SECONDS:-20}"; then
 else
   report fuzz 1 "failed"
 fi
+stage_done "fuzz"
 
 # Wine gives folders named outside the ANSI code page Unix names only under a UTF-8 locale;
 # C.UTF-8 is on every Debian machine and keeps the code page at 1252.
@@ -111,6 +124,7 @@ export LC_ALL=C.UTF-8
 TOLVAR_OWN_DISPLAY=1 tolvar_start_display
 tolvar_start_wine
 tolvar_start_desktop
+stage_done "Wine prefix"
 
 if tolvar_can_run_32bit; then
   echo "== test mingw32 (Wine)"
@@ -125,9 +139,13 @@ else
     report mingw32 1 "build failed (and this machine cannot execute 32-bit x86 code)"
   fi
 fi
+stage_done "test mingw32"
 echo "== test mingw64 (Wine)"
 run_ctest mingw64
+stage_done "test mingw64"
 
+echo "== stage times (total $SECONDS s)"
+printf '%s\n' "${stages[@]}"
 echo "== summary"
 printf '%s\n' "${summary[@]}"
 exit "$status"

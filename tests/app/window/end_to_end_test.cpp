@@ -4,7 +4,7 @@
 
 #include <fstream>
 
-#include "../fixtures/fixture_file.h"
+#include "../../fixtures/fixture_file.h"
 #include "design.h"
 #include "explorer_verbs.h"
 #include "pe_builder.h"
