@@ -18,7 +18,6 @@
 #include "error_log.h"
 #include "module_path.h"
 #include "null_cut.h"
-#include "registration_scan.h"
 #include "target_inspection.h"
 #include "resource.h"
 #include "system_function.h"
@@ -261,7 +260,7 @@ LRESULT frmTolvar::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_COPYDATA:
             return OnCopyData(*reinterpret_cast<const COPYDATASTRUCT*>(lParam));
         case kCommandEndedMessage:
-            OnCommandEnded(static_cast<CommandId>(wParam));
+            m_runner->OnCommandEnded(static_cast<CommandId>(wParam));
             return 0;
         case kTargetInspectedMessage:
             OnTargetInspected(wParam);
@@ -279,7 +278,7 @@ LRESULT frmTolvar::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             if (OnSysCommand(wParam)) return 0;
             break;
         case kRegistrationsCountedMessage:
-            OnRegistrationsCounted(wParam);
+            m_runner->OnCounted(wParam);
             return 0;
         case WM_QUERYENDSESSION:
             return TRUE;
@@ -309,9 +308,9 @@ bool frmTolvar::OnCreate() {
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
 
-    m_watcher = std::make_unique<CommandWatcher>(m_hwnd, kCommandEndedMessage);
-    m_scan =
-        std::make_unique<BackgroundJob<RegistrationCount>>(m_hwnd, kRegistrationsCountedMessage);
+    m_runner = std::make_unique<CommandRunner>(
+        m_hwnd, kCommandEndedMessage, kRegistrationsCountedMessage, m_options.startProcess,
+        &FoldWithSystemCase, static_cast<CommandRunner::Listener&>(*this));
     m_inspection = std::make_unique<BackgroundJob<TargetFacts>>(m_hwnd, kTargetInspectedMessage);
     if (!CreateControls()) return false;
     AllowDropsFromLowerRights();

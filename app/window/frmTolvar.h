@@ -17,6 +17,7 @@
 
 #include "background_job.h"
 #include "command_line.h"
+#include "command_runner.h"
 #include "command_watcher.h"
 #include "explorer_entries.h"
 #include "handoff_message.h"
@@ -31,7 +32,7 @@
 
 namespace tolvar {
 
-class frmTolvar {
+class frmTolvar : private CommandRunner::Listener {
   public:
     struct Options {
         std::wstring historyFile;  // empty: "Tolvar.ini" beside the executable
@@ -97,11 +98,11 @@ class frmTolvar {
     // The status bar's two parts: what the last command did, and what the target is.
     enum class StatusPart { Outcome, Target };
     std::wstring StatusText(StatusPart part = StatusPart::Outcome) const;
-    std::size_t RunningCommands() const { return m_running.size(); }
+    std::size_t RunningCommands() const { return m_runner ? m_runner->Running() : 0; }
     // The full outcome of the last command on an entry this session (the Result column's tip).
     std::wstring OutcomeOf(const std::wstring& path) const;
     // True while the registry is being read for the last command.
-    bool Counting() const { return m_scan && m_scan->Busy(); }
+    bool Counting() const { return m_runner && m_runner->Counting(); }
     // True while the target is being read.
     bool Inspecting() const { return m_inspection && m_inspection->Busy(); }
     const std::wstring& HistoryFile() const { return m_options.historyFile; }
@@ -119,8 +120,6 @@ class frmTolvar {
     void OnClose();
     void OnDropFiles(HDROP drop);
     LRESULT OnCopyData(const COPYDATASTRUCT& data);
-    void OnCommandEnded(CommandId id);
-    void OnRegistrationsCounted(WPARAM job);
     void OnTargetInspected(WPARAM job);
     void OnTimer(UINT_PTR id);
     void OnRunCommandLine();
@@ -130,11 +129,11 @@ class frmTolvar {
     // Says what the box's targets are: one is read off the UI thread, and a new target cancels
     // the reading before it.
     void ShowWhatTheTargetsAre(const std::wstring& text);
-    // Starts the command and watches it; false, with its entry and the status line saying why,
-    // when it could not start.
-    bool StartCommand(const RunQueue::Command& command);
-    // Starts what may start now, and says when a run has ended.
-    void ContinueRuns();
+    // What the runner tells: the window shows it.
+    void StatusChanged(const std::wstring& line) override;
+    void ResultChanged(const std::wstring& path, const std::wstring& result,
+                       const std::wstring& outcome) override;
+    std::wstring LoadDetail(const std::wstring& path) override;
     // The files of a command line or a request: those that exist, and a note on each refused.
     struct FoundFiles {
         std::vector<std::wstring> paths, refused;
@@ -182,29 +181,17 @@ class frmTolvar {
     bool m_settingText = false;     // a change of the box made by the program, not an edit
     bool m_unloaded = false;
 
-    // A command under way, from its start to its end.
-    struct RunningCommand {
-        RunQueue::Command command;
-        TargetKind kind;
-    };
     HWND m_statusBar = nullptr;
     // What each part of the status bar says: kept here, never read back from the control.
     std::array<std::wstring, 2> m_status;
     int m_statusHeight = 0;     // in pixels
     int m_targetPartWidth = 0;  // in pixels, for the target part's text
-    std::unique_ptr<CommandWatcher> m_watcher;
-    std::map<CommandId, RunningCommand> m_running;
-    // The registry count after the last command that succeeded, with what it is counted for.
-    std::unique_ptr<BackgroundJob<RegistrationCount>> m_scan;
-    RunningCommand m_scanned{};
     // What the target file is, and for which path; the latest inspection's.
     std::unique_ptr<BackgroundJob<TargetFacts>> m_inspection;
     std::wstring m_inspecting, m_inspected;
     std::optional<TargetFacts> m_facts;
-    RunQueue m_runs;
+    std::unique_ptr<CommandRunner> m_runner;
     std::map<std::wstring, std::wstring> m_outcomes;  // by folded path
-    // The command line's run waits until the window shows.
-    bool m_commandLineWaits = false;
 };
 
 }  // namespace tolvar
