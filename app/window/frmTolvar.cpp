@@ -18,7 +18,6 @@
 #include "error_log.h"
 #include "module_path.h"
 #include "null_cut.h"
-#include "target_inspection.h"
 #include "resource.h"
 #include "system_function.h"
 
@@ -311,7 +310,7 @@ bool frmTolvar::OnCreate() {
     m_runner = std::make_unique<CommandRunner>(
         m_hwnd, kCommandEndedMessage, kRegistrationsCountedMessage, m_options.startProcess,
         &FoldWithSystemCase, static_cast<CommandRunner::Listener&>(*this));
-    m_inspection = std::make_unique<BackgroundJob<TargetFacts>>(m_hwnd, kTargetInspectedMessage);
+    m_target = std::make_unique<TargetReader>(m_hwnd, kTargetInspectedMessage);
     if (!CreateControls()) return false;
     AllowDropsFromLowerRights();
     AddExplorerMenuItem(m_hwnd);
@@ -778,24 +777,11 @@ void frmTolvar::OnTimer(UINT_PTR id) {
 }
 
 void frmTolvar::ShowWhatTheTargetsAre(const std::wstring& text) {
-    const std::vector<std::wstring> targets = ParseTargets(text);
-    if (targets.size() != 1) {
-        m_inspection->Cancel();
-        m_inspecting.clear();
-        SetStatus(targets.empty() ? L"" : SeveralTargetsLine(targets.size()), StatusPart::Target);
-        return;
-    }
-    m_inspecting = targets.front();
-    m_inspection->Start(
-        [path = m_inspecting](std::stop_token stop) { return tolvar::InspectTarget(path, stop); });
+    if (const auto line = m_target->Read(text)) SetStatus(*line, StatusPart::Target);
 }
 
 void frmTolvar::OnTargetInspected(WPARAM job) {
-    if (auto facts = m_inspection->Take(job)) {
-        SetStatus(TargetLine(*facts), StatusPart::Target);
-        m_inspected = m_inspecting;
-        m_facts = std::move(facts);
-    }
+    if (const auto line = m_target->Take(job)) SetStatus(*line, StatusPart::Target);
 }
 
 // The entry that takes the removed one's place (or the new last one) is selected; the box keeps

@@ -28,6 +28,7 @@
 #include "run_queue.h"
 #include "target_facts.h"
 #include "target_list.h"
+#include "target_reader.h"
 #include "win32_handles.h"
 
 namespace tolvar {
@@ -104,7 +105,7 @@ class frmTolvar : private CommandRunner::Listener {
     // True while the registry is being read for the last command.
     bool Counting() const { return m_runner && m_runner->Counting(); }
     // True while the target is being read.
-    bool Inspecting() const { return m_inspection && m_inspection->Busy(); }
+    bool Inspecting() const { return m_target && m_target->Busy(); }
     const std::wstring& HistoryFile() const { return m_options.historyFile; }
 
   private:
@@ -187,9 +188,7 @@ class frmTolvar : private CommandRunner::Listener {
     int m_statusHeight = 0;     // in pixels
     int m_targetPartWidth = 0;  // in pixels, for the target part's text
     // What the target file is, and for which path; the latest inspection's.
-    std::unique_ptr<BackgroundJob<TargetFacts>> m_inspection;
-    std::wstring m_inspecting, m_inspected;
-    std::optional<TargetFacts> m_facts;
+    std::unique_ptr<TargetReader> m_target;
     std::unique_ptr<CommandRunner> m_runner;
     std::map<std::wstring, std::wstring> m_outcomes;  // by folded path
 };

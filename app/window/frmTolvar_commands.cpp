@@ -74,8 +74,7 @@ void frmTolvar::ResultChanged(const std::wstring& path, const std::wstring& resu
 
 // regsvr32 says "could not load" alike for every cause; what was read of the file tells which.
 std::wstring frmTolvar::LoadDetail(const std::wstring& path) {
-    const bool known = m_facts && FoldWithSystemCase(m_inspected) == FoldWithSystemCase(path);
-    return known ? LoadFailureDetail(*m_facts) : L"";
+    return m_target->LoadDetail(path);
 }
 
 frmTolvar::FoundFiles frmTolvar::FindFiles(const std::vector<std::wstring>& files,
