@@ -109,8 +109,8 @@ echo "== test native (AddressSanitizer, UBSan)"
 run_ctest native
 stage_done "test native"
 
-echo "== fuzz smoke runs (libFuzzer, ${TOLVAR_FUZZ_SECONDS:-20} s each)"
-if bash scripts/fuzz.sh "${TOLVAR_FUZZ_SECONDS:-20}"; then
+echo "== fuzz smoke runs (libFuzzer, ${TOLVAR_FUZZ_SECONDS:-10} s each)"
+if bash scripts/fuzz.sh "${TOLVAR_FUZZ_SECONDS:-10}"; then
   report fuzz 0 "every target ran clean"
 else
   report fuzz 1 "failed"
