@@ -322,41 +322,6 @@ std::wstring Quoted(const fs::path& path) {
     return L"\"" + path.wstring() + L"\"";
 }
 
-// The real Tolvar.exe, started with a command line, and its window's controls.
-class RunningTolvar {
-  public:
-    explicit RunningTolvar(std::wstring commandLine) {
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process{};
-        if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                           nullptr, &startup, &process)) {
-            m_thread.reset(process.hThread);
-            m_process.reset(process.hProcess);
-            window = MainWindowOf(process);
-        }
-        box = FindWindowExW(window, nullptr, L"Edit", nullptr);
-        list = FindWindowExW(window, nullptr, WC_LISTVIEWW, nullptr);
-        registerButton = FindWindowExW(window, nullptr, L"Button", L"Register");
-    }
-    // Types into the box and presses Register as the user would: every step is posted, so they
-    // arrive in order.
-    void TypeAndRegister(const std::wstring& text) const {
-        for (const wchar_t c : text) PostMessageW(box, WM_CHAR, c, 0);
-        PostMessageW(registerButton, BM_CLICK, 0, 0);
-    }
-    // True when the program ended after the close.
-    bool Close() const {
-        PostMessageW(window, WM_CLOSE, 0, 0);
-        return WaitForSingleObject(m_process.get(), kWaitMs) == WAIT_OBJECT_0;
-    }
-
-    HWND window = nullptr, box = nullptr, list = nullptr, registerButton = nullptr;
-
-  private:
-    UniqueHandle m_thread, m_process;
-};
-
 TEST_F(EndToEndTest, TolvarExeStartsWithItsPrunedHistoryAndSavesItAtClose) {
     const fs::path dir = Stage("app dir");
     fs::copy_file(TestDirectory() / "Tolvar.exe", dir / "Tolvar.exe");
@@ -454,14 +419,7 @@ TEST_F(EndToEndTest, SeveralPickedTogetherRegisterInTurn) {
     EXPECT_EQ(Form().Text(), JoinTargets(picked));
 
     Press(kRegisterButton);
-    std::size_t together = 0;
-    const ULONGLONG deadline = GetTickCount64() + kWaitMs;
-    do {
-        together = std::max(together, Form().RunningCommands());
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        PumpMessages();
-    } while (Form().RunningCommands() > 0 && GetTickCount64() < deadline);
-    EXPECT_EQ(together, 1u) << "one command at a time";
+    EXPECT_EQ(MostRunningUntilNoneRuns(), 1u) << "one command at a time";
     EXPECT_EQ(Form().StatusText(),
               L"b.dll: its own registration failed (exit code 5); 2 of 3 registered");
     EXPECT_EQ(ReadFile(dir / "a.dll.log"), "register\n");
@@ -492,14 +450,9 @@ TEST_F(EndToEndTest, AReplacedRunStartsNothingMoreAndNoFileRunsTwiceAtOnce) {
         Press(kRegisterButton);
         Form().SetTargets(second);
         Press(kUnregisterButton);
-        std::size_t together = Form().RunningCommands();
+        const std::size_t before = Form().RunningCommands();
         fs::remove(wait);
-        const ULONGLONG deadline = GetTickCount64() + kWaitMs;
-        do {
-            together = std::max(together, Form().RunningCommands());
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-            PumpMessages();
-        } while (Form().RunningCommands() > 0 && GetTickCount64() < deadline);
+        const std::size_t together = std::max(before, MostRunningUntilNoneRuns());
         WaitUntilSettled();
         return together;
     };

@@ -19,6 +19,54 @@
 
 namespace tolvar::testing {
 
+// How often a wait for the window looks again.
+inline constexpr DWORD kPollMs = 10;
+
+// The real Tolvar.exe, started with a command line, and its window's controls.
+class RunningTolvar {
+  public:
+    explicit RunningTolvar(std::wstring commandLine) {
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                           nullptr, &startup, &process)) {
+            m_thread.reset(process.hThread);
+            m_process.reset(process.hProcess);
+            window = MainWindowOf(process);
+        }
+        box = FindWindowExW(window, nullptr, L"Edit", nullptr);
+        list = FindWindowExW(window, nullptr, WC_LISTVIEWW, nullptr);
+        registerButton = FindWindowExW(window, nullptr, L"Button", L"Register");
+    }
+    // One left running by a failed check goes, so that its folder can.
+    ~RunningTolvar() {
+        if (m_process && WaitForSingleObject(m_process.get(), 0) == WAIT_TIMEOUT) {
+            TerminateProcess(m_process.get(), 1);
+            WaitForSingleObject(m_process.get(), kWaitMs);
+        }
+    }
+    RunningTolvar(const RunningTolvar&) = delete;
+    RunningTolvar& operator=(const RunningTolvar&) = delete;
+
+    // Types into the box and presses Register as the user would: every step is posted, so they
+    // arrive in order.
+    void TypeAndRegister(const std::wstring& text) const {
+        for (const wchar_t c : text) PostMessageW(box, WM_CHAR, c, 0);
+        PostMessageW(registerButton, BM_CLICK, 0, 0);
+    }
+    // True when the program ended after the close.
+    bool Close() const {
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        return WaitForSingleObject(m_process.get(), kWaitMs) == WAIT_OBJECT_0;
+    }
+
+    HWND window = nullptr, box = nullptr, list = nullptr, registerButton = nullptr;
+
+  private:
+    UniqueHandle m_thread, m_process;
+};
+
 struct StartedCommand {
     std::optional<std::wstring> program;
     std::wstring commandLine;
@@ -119,6 +167,18 @@ class WindowTest : public ::testing::Test {
             MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now),
                                       QS_ALLINPUT);
         }
+    }
+
+    // Serves messages until no command runs, or a while has passed; the most that ran at once.
+    std::size_t MostRunningUntilNoneRuns() {
+        std::size_t most = 0;
+        const ULONGLONG deadline = GetTickCount64() + kWaitMs;
+        do {
+            most = std::max(most, Form().RunningCommands());
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, kPollMs, QS_ALLINPUT);
+            PumpMessages();
+        } while (Form().RunningCommands() > 0 && GetTickCount64() < deadline);
+        return most;
     }
 
     std::wstring ListText(int item, int column) {
