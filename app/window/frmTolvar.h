@@ -33,7 +33,7 @@
 
 namespace tolvar {
 
-class frmTolvar : private CommandRunner::Listener {
+class frmTolvar final : private CommandRunner::Listener {
   public:
     struct Options {
         std::wstring historyFile;  // empty: "Tolvar.ini" beside the executable
