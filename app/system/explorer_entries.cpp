@@ -334,6 +334,17 @@ std::optional<std::wstring> ShortcutPlace(const ShellFunctions& shell, const std
     return std::nullopt;
 }
 
+// The shortcuts by Tolvar's names in the Send To folder, read in a COM apartment of their own;
+// nothing when the folder or they cannot be read.
+std::optional<std::vector<FoundShortcut>> SendToShortcuts(const ExplorerLocation& where,
+                                                          const ShellFunctions& shell) {
+    const auto folder = SendToFolder(where, shell);
+    if (!folder) return std::nullopt;
+    const ComApartment com(shell);
+    if (!com.Usable()) return std::nullopt;
+    return FindShortcuts(shell, *folder);
+}
+
 bool PointAt(const ExplorerLocation& where, const std::wstring& exePath) {
     OwnProgram program(exePath);
     // The registry first: when a verb is off, the shell's libraries are not needed at all.
@@ -344,11 +355,7 @@ bool PointAt(const ExplorerLocation& where, const std::wstring& exePath) {
     }
     const ShellFunctions shell;
     if (!shell.Found(kQuerying)) return false;
-    const auto folder = SendToFolder(where, shell);
-    if (!folder) return false;
-    const ComApartment com(shell);
-    if (!com.Usable()) return false;
-    const auto found = FindShortcuts(shell, *folder);
+    const auto found = SendToShortcuts(where, shell);
     if (!found) return false;
     for (const FoundShortcut& shortcut : *found) {
         if (shortcut.ours) return shortcut.target && program.NamedBy(*shortcut.target);
@@ -388,12 +395,8 @@ bool RemoveAll(const ExplorerLocation& where, const ShellFunctions& shell) {
     }
     removed = RemoveIfEmpty(where.root, FileTypesPath(where)) && removed;
 
-    const auto folder = SendToFolder(where, shell);
-    if (!folder) return false;
-    const ComApartment com(shell);
-    if (!com.Usable()) return false;
     // Only Tolvar's own: a shortcut of the same name the user made stays.
-    const auto found = FindShortcuts(shell, *folder);
+    const auto found = SendToShortcuts(where, shell);
     if (!found) return false;
     for (const FoundShortcut& shortcut : *found) {
         if (shortcut.ours && !DeleteFileW(shortcut.path.c_str())) {
