@@ -132,12 +132,12 @@ UINT_PTR CALLBACK GrowSelection(HWND hook, UINT message, WPARAM, LPARAM lParam) 
     if (notify.hdr.code != CDN_SELCHANGE || !notify.lpOFN) return 0;
     const HWND dialog = GetParent(hook);
     const LRESULT folder = SendMessageW(dialog, CDM_GETFOLDERPATH, 0, 0);
-    const LRESULT spec = SendMessageW(dialog, CDM_GETSPEC, 0, 0);
-    if (folder < 0 || spec < 0) return 0;
+    const LRESULT names = SendMessageW(dialog, CDM_GETSPEC, 0, 0);
+    if (folder < 0 || names < 0) return 0;
     // The folder and each name, each ended by a code-0 character, and one more: never more than
     // the folder and the quoted, blank-separated names the box shows.
     const std::size_t needed =
-        static_cast<std::size_t>(folder) + static_cast<std::size_t>(spec) + 2;
+        static_cast<std::size_t>(folder) + static_cast<std::size_t>(names) + 2;
     OPENFILENAMEW& dialogData = *notify.lpOFN;
     if (needed <= dialogData.nMaxFile) return 0;
     auto& selection = *reinterpret_cast<std::wstring*>(dialogData.lCustData);
