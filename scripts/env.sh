@@ -19,9 +19,19 @@ tolvar_ensure_packages() {
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $sudo dpkg --add-architecture i386
   fi
-  $sudo apt-get update -q
+  # A mirror in the middle of a sync fails the update; a second try a little later may pass.
+  local attempt
+  for attempt in 1 2; do
+    $sudo apt-get update -q 2>&1 | tee /dev/stderr | grep -q '^E:' || break
+    [ "$attempt" -lt 2 ] && sleep 10
+  done
   # With the recommended packages, as Wine was checked here (fonts, its 32-bit parts).
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}"
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}" && return 0
+  # Wine's 32-bit half cannot be installed while a mirror's i386 index lags behind the amd64
+  # one; without it the 64-bit suite still runs, and the 32-bit one is reported as not run.
+  [[ " ${missing[*]} " == *" wine32:i386 "* ]] || return 1
+  echo "Installing without wine32:i386: 32-bit programs will not run under Wine here"
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]/wine32:i386/}"
 }
 
 # Builds the given targets of the build that runs here: the 32-bit one (the primary), or the 64-bit
