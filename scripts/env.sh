@@ -31,7 +31,9 @@ tolvar_ensure_packages() {
   # one; without it the 64-bit suite still runs, and the 32-bit one is reported as not run.
   [[ " ${missing[*]} " == *" wine32:i386 "* ]] || return 1
   echo "Installing without wine32:i386: 32-bit programs will not run under Wine here"
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]/wine32:i386/}"
+  local rest=()
+  for p in "${missing[@]}"; do [ "$p" = wine32:i386 ] || rest+=("$p"); done
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${rest[@]}"
 }
 
 # Builds the given targets of the build that runs here: the 32-bit one (the primary), or the 64-bit
