@@ -1,5 +1,8 @@
 #include "system_paths.h"
 
+#include <algorithm>
+#include <climits>
+
 namespace tolvar {
 
 namespace {
@@ -34,6 +37,14 @@ std::wstring SystemDirectoryFor(bool programIs64Bit) {
 bool SameFileText(std::wstring_view a, std::wstring_view b) {
     return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
                                 static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+std::wstring FoldWithSystemCase(std::wstring_view key) {
+    std::wstring folded(key);
+    if (folded.empty()) return folded;
+    const int n = static_cast<int>(std::min<std::size_t>(folded.size(), INT_MAX));
+    LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, key.data(), n, folded.data(), n);
+    return folded;
 }
 
 }  // namespace tolvar

@@ -40,5 +40,7 @@ std::wstring SystemDirectoryFor(bool programIs64Bit);
 
 // Without regard to letter case, as file names compare, in any script.
 bool SameFileText(std::wstring_view a, std::wstring_view b);
+// The key under which paths compare as the system compares file names.
+std::wstring FoldWithSystemCase(std::wstring_view key);
 
 }  // namespace tolvar

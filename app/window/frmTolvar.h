@@ -9,7 +9,6 @@
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -23,9 +22,11 @@
 #include "handoff_message.h"
 #include "history_list.h"
 #include "history_store.h"
+#include "history_view.h"
 #include "layout.h"
 #include "outcome.h"
 #include "run_queue.h"
+#include "status_bar.h"
 #include "target_facts.h"
 #include "target_list.h"
 #include "target_reader.h"
@@ -95,13 +96,13 @@ class frmTolvar final : private CommandRunner::Listener {
     // window is closing.
     bool TakeRequest(const HandedRequest& request);
     int Dpi() const { return m_dpi; }
-    HWND StatusBar() const { return m_statusBar; }
+    HWND StatusBar() const { return m_statusBar.Window(); }
     // The status bar's two parts: what the last command did, and what the target is.
-    enum class StatusPart { Outcome, Target };
+    using StatusPart = tolvar::StatusBar::Part;
     std::wstring StatusText(StatusPart part = StatusPart::Outcome) const;
     std::size_t RunningCommands() const { return m_runner ? m_runner->Running() : 0; }
     // The full outcome of the last command on an entry this session (the Result column's tip).
-    std::wstring OutcomeOf(const std::wstring& path) const;
+    std::wstring OutcomeOf(const std::wstring& path) const { return m_view.OutcomeOf(path); }
     // True while the registry is being read for the last command.
     bool Counting() const { return m_runner && m_runner->Counting(); }
     // True while the target is being read.
@@ -143,29 +144,14 @@ class frmTolvar final : private CommandRunner::Listener {
     void QueueRequest(FoundFiles files, bool registering);
     // Moves the targets to the top of the history, in their order, the first on top.
     void PutOnTop(const std::vector<std::wstring>& paths);
-    void AllowDropsFromLowerRights();
 
     bool CreateControls();
     void ApplyFont();
     void LoadIcons();
-    void SetColumnWidths();
     void SetStatus(const std::wstring& text, StatusPart part = StatusPart::Outcome);
-    // Sizes the status bar to the window and its font; the list ends above it.
-    void LayOutStatusBar();
-    // The target part's width for its text, measured when the text or the font changes rather
-    // than at every resize.
-    void MeasureTargetPart();
-    // An entry's Result column, and the whole outcome that its tip shows.
-    void SetResult(const std::wstring& path, std::wstring result, std::wstring outcome = {});
     // Where the layout rule puts every control at the window's outer size and DPI, in pixels.
     std::array<PixelRect, kControlCount> ControlRects() const;
     void SetText(const std::wstring& text);
-    // Shows the model in the list view: its length and its selection.
-    void ShowHistory();
-    int FindItem(const NMLVFINDITEMW& find) const;
-    void OnGetInfoTip(NMLVGETINFOTIPW& tip) const;
-    // The Path column takes the width the other two leave.
-    void FitColumns();
 
     Options m_options;
     HWND m_hwnd = nullptr;
@@ -176,21 +162,16 @@ class frmTolvar final : private CommandRunner::Listener {
     int m_textHeight = 0;  // of the message font, in pixels
     UniqueIcon m_bigIcon, m_smallIcon;
     HistoryList m_history;
-    std::wstring m_tag;             // the target's title, not shown
-    std::wstring m_dialogFile;      // the file last chosen in the dialog, where it opens next
-    bool m_showingHistory = false;  // list view changes made by the program, not the user
-    bool m_settingText = false;     // a change of the box made by the program, not an edit
+    std::wstring m_tag;          // the target's title, not shown
+    std::wstring m_dialogFile;   // the file last chosen in the dialog, where it opens next
+    bool m_settingText = false;  // a change of the box made by the program, not an edit
     bool m_unloaded = false;
 
-    HWND m_statusBar = nullptr;
-    // What each part of the status bar says: kept here, never read back from the control.
-    std::array<std::wstring, 2> m_status;
-    int m_statusHeight = 0;     // in pixels
-    int m_targetPartWidth = 0;  // in pixels, for the target part's text
+    HistoryView m_view{m_history};
+    tolvar::StatusBar m_statusBar;
     // What the target file is, and for which path; the latest inspection's.
     std::unique_ptr<TargetReader> m_target;
     std::unique_ptr<CommandRunner> m_runner;
-    std::map<std::wstring, std::wstring> m_outcomes;  // by folded path
 };
 
 }  // namespace tolvar

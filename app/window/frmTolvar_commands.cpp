@@ -53,7 +53,7 @@ void frmTolvar::cmdReg_Click(std::int16_t index) {
     }
     PutOnTop(paths);
     m_runner->Replace(std::move(targets), registering);
-    ShowHistory();
+    m_view.Show();
 }
 
 void frmTolvar::PutOnTop(const std::vector<std::wstring>& paths) {
@@ -69,7 +69,7 @@ void frmTolvar::StatusChanged(const std::wstring& line) {
 
 void frmTolvar::ResultChanged(const std::wstring& path, const std::wstring& result,
                               const std::wstring& outcome) {
-    SetResult(path, result, outcome);
+    m_view.SetResult(path, result, outcome);
 }
 
 // regsvr32 says "could not load" alike for every cause; what was read of the file tells which.
@@ -136,7 +136,7 @@ void frmTolvar::QueueRequest(FoundFiles files, bool registering) {
         targets.push_back({path, std::wstring(TitleOfPath(path))});
     }
     m_runner->Enqueue(std::move(targets), registering, std::move(files.refused));
-    ShowHistory();
+    m_view.Show();
 }
 
 void frmTolvar::OnRunCommandLine() {

@@ -1,5 +1,5 @@
 // What the window's source files share of its inner workings: the messages it posts itself and
-// the comparison of paths.
+// the system menu's item.
 #pragma once
 
 #include <windows.h>
@@ -14,9 +14,6 @@ inline constexpr UINT kCommandEndedMessage = WM_APP + 1;
 inline constexpr UINT kRegistrationsCountedMessage = WM_APP + 2;
 inline constexpr UINT kTargetInspectedMessage = WM_APP + 3;
 inline constexpr UINT kRunCommandLineMessage = WM_APP + 4;
-
-// Paths compare as the system compares file names: without regard to letter case.
-std::wstring FoldWithSystemCase(std::wstring_view key);
 
 // The item in the window's system menu (Alt+Space) that turns the Explorer menu entries on and
 // off, under a line of its own.

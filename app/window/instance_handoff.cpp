@@ -3,12 +3,12 @@
 #include <cstdint>
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <iterator>
 
 #include "error_log.h"
 #include "module_path.h"
 #include "frmTolvar.h"
-#include "frmTolvar_detail.h"
 #include "system_paths.h"
 
 namespace tolvar {
@@ -24,7 +24,7 @@ constexpr UINT kAnswerWaitMs = 5000;
 std::wstring LockName(const std::wstring& historyFile) {
     constexpr std::uint64_t kOffsetBasis = 14695981039346656037ull, kPrime = 1099511628211ull;
     std::uint64_t hash = kOffsetBasis;
-    for (const wchar_t c : window_detail::FoldWithSystemCase(FullPathOf(historyFile))) {
+    for (const wchar_t c : FoldWithSystemCase(FullPathOf(historyFile))) {
         hash = (hash ^ static_cast<std::uint16_t>(c)) * kPrime;
     }
     wchar_t name[48];
@@ -103,6 +103,15 @@ bool HandOff(const HandedRequest& request) {
     Search search{&data, FolderOf(ExecutablePath())};
     EnumWindows(&OfferTo, reinterpret_cast<LPARAM>(&search));
     return search.taken;
+}
+
+std::optional<HandedRequest> ReceivedRequest(const COPYDATASTRUCT& data) {
+    if (data.dwData != kRequestCopyData || !data.lpData || data.cbData % sizeof(wchar_t) != 0) {
+        return std::nullopt;
+    }
+    std::wstring text(data.cbData / sizeof(wchar_t), L'\0');
+    std::memcpy(text.data(), data.lpData, data.cbData);
+    return DecodeRequest(text);
 }
 
 }  // namespace tolvar

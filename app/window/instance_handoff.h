@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 #include "handoff_message.h"
@@ -34,5 +35,8 @@ class StartLock {
 // True when a window of this history took the request; false when none runs, or none answered
 // in time (it hangs or is closing): the caller then opens a window of its own.
 bool HandOff(const HandedRequest& request);
+
+// The request a WM_COPYDATA carries, if it is one.
+std::optional<HandedRequest> ReceivedRequest(const COPYDATASTRUCT& data);
 
 }  // namespace tolvar
