@@ -1,0 +1,25 @@
+// Registry trees read into snapshots under the root each stands for, and removed: how the keys a
+// registration wrote into stand-in roots become a .reg file that names the real ones.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "reg_file.h"
+
+namespace tolvar {
+
+// Adds the key `subkey` of `parent` and every key below it, with all their values (name, type
+// and bytes as stored), to `snapshot`, each path starting with `rootName` in place of the key's
+// own. The key itself gets an entry only for values of its own: the root it stands for always
+// exists. Read in this process's registry view. ERROR_SUCCESS, or the first error met and the
+// snapshot as it was. A path the snapshot holds already keeps its values.
+LSTATUS ReadTree(HKEY parent, const std::wstring& subkey, const std::wstring& rootName,
+                 RegSnapshot& snapshot);
+
+// Removes the key `subkey` of `parent` with everything below it. An empty name is refused
+// (ERROR_INVALID_PARAMETER): it would empty `parent` itself.
+LSTATUS DeleteTree(HKEY parent, const std::wstring& subkey);
+
+}  // namespace tolvar
