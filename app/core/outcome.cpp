@@ -24,6 +24,8 @@ constexpr std::wstring_view kUnknownOutcome = L"ended; outcome unknown";
 // regsvr32's exit codes, each a stage at which it stopped.
 constexpr std::uint32_t kBadArguments = 1, kOleFailed = 2, kLoadFailed = 3, kNoEntryPoint = 4,
                         kServerFailed = 5;
+// The registration host's own codes beyond regsvr32's.
+constexpr std::uint32_t kHostUsage = 6, kHostRedirectFailed = 7;
 
 // HRESULTs have the severity bit; an NTSTATUS error (an exception that ended the process) has the
 // two top bits.
@@ -58,7 +60,8 @@ std::wstring Hex(std::uint32_t code) {
 
 // regsvr32's codes are small and documented in decimal; any other code is shown in hex.
 std::wstring CodeText(const CommandOutcome& outcome) {
-    if (outcome.kind == TargetKind::Dll && outcome.exitCode <= kServerFailed) {
+    const std::uint32_t largest = outcome.hosted ? kHostRedirectFailed : kServerFailed;
+    if (outcome.kind == TargetKind::Dll && outcome.exitCode <= largest) {
         return std::to_wstring(outcome.exitCode);
     }
     return Hex(outcome.exitCode);
@@ -97,6 +100,20 @@ std::wstring_view Regsvr32Meaning(std::uint32_t code, bool registering) {
 std::wstring_view Meaning(const CommandOutcome& outcome, std::wstring_view systemText,
                           std::wstring_view detail) {
     if (IsCrash(outcome.exitCode)) return CrashMeaning(outcome.exitCode);
+    if (outcome.hosted) {
+        switch (outcome.exitCode) {
+            case kHostUsage:
+                return L"the registration host did not take its arguments";
+            case kHostRedirectFailed:
+                return L"the registry could not be redirected";
+            case kOleFailed:
+            case kLoadFailed:
+            case kNoEntryPoint:
+                break;  // as regsvr32 says them
+            default:
+                return IsFailureHResult(outcome.exitCode) ? systemText : std::wstring_view{};
+        }
+    }
     if (outcome.kind == TargetKind::Dll) {
         return !detail.empty() && outcome.exitCode == kLoadFailed
                    ? detail
@@ -116,7 +133,8 @@ std::wstring_view Views(const HiveCount& hive, bool twoViews) {
 }
 
 // "(per-user, 32-bit view)"; with both places, "(machine: 2, 64-bit view; per-user: 1, ...)".
-std::wstring Places(const RegistrationCount& count) {
+// Without `named`, the only place is not named: "(32-bit view)", or nothing.
+std::wstring Places(const RegistrationCount& count, bool named = true) {
     struct Place {
         std::wstring_view name;
         const HiveCount& hive;
@@ -129,13 +147,13 @@ std::wstring Places(const RegistrationCount& count) {
         if (place.hive.classes == 0) continue;
         if (!first) text += L"; ";
         first = false;
-        text += place.name;
+        if (named || both) text += place.name;
         if (both) text += L": " + std::to_wstring(place.hive.classes);
         if (const std::wstring_view views = Views(place.hive, count.twoViews); !views.empty()) {
-            text.append(L", ").append(views);
+            text.append(named || both ? L", " : L"").append(views);
         }
     }
-    return text + L")";
+    return text == L" (" ? std::wstring() : text + L")";
 }
 
 }  // namespace
@@ -229,6 +247,10 @@ std::wstring RegistrationLine(std::wstring_view title, bool registering,
             return line +
                    L", but no class names this file: it may have registered only a type "
                    L"library, or another path";
+        }
+        // Classes only the user's registry holds work for this user's programs alone.
+        if (count.machine.classes == 0) {
+            return line + L" for you only: " + ClassCount(classes) + Places(count, false);
         }
         return line + L": " + ClassCount(classes) + Places(count);
     }

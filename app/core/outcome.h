@@ -17,9 +17,12 @@ inline constexpr std::wstring_view kNotStartedResult = L"Not started";
 inline constexpr std::wstring_view kUnknownOutcomeResult = L"Ended; outcome unknown";
 
 struct CommandOutcome {
-    TargetKind kind;  // Dll: regsvr32 ran on the file; Other: the server itself
+    TargetKind kind;  // Dll: regsvr32 (or the host) ran on the file; Other: the server itself
     bool registering;
     std::uint32_t exitCode;
+    // The registration host ran on the file: its codes are regsvr32's up to 4, and the entry
+    // point's own HRESULT after that.
+    bool hosted = false;
 };
 
 // Exit code 0: regsvr32 and servers alike report success with it.

@@ -6,12 +6,13 @@
 
 namespace tolvar {
 
-RunQueue::RunId RunQueue::Replace(std::vector<Target> targets, bool registering) {
+RunQueue::RunId RunQueue::Replace(std::vector<Target> targets, bool registering, RegisterWay way) {
     const bool quiet = targets.size() > 1;
     Run run;
     run.id = m_nextId++;
     run.registering = registering;
     run.quiet = quiet;
+    run.way = way;
     run.targets = std::move(targets);
     // The replaced run's command still running stays counted in m_runningPaths until it ends.
     m_current = std::move(run);
@@ -19,10 +20,11 @@ RunQueue::RunId RunQueue::Replace(std::vector<Target> targets, bool registering)
 }
 
 RunQueue::RunId RunQueue::Enqueue(std::vector<Target> targets, bool registering,
-                                  std::vector<std::wstring> refused, std::uint64_t nowMs) {
+                                  std::vector<std::wstring> refused, std::uint64_t nowMs,
+                                  RegisterWay way) {
     Run* last = !m_queue.empty() ? &m_queue.back() : m_current ? &*m_current : nullptr;
-    if (last && last->fromRequests && last->registering == registering && !last->Done() &&
-        nowMs - last->lastArrivalMs <= kJoinMs) {
+    if (last && last->fromRequests && last->registering == registering && last->way == way &&
+        !last->Done() && nowMs - last->lastArrivalMs <= kJoinMs) {
         for (Target& target : targets) last->targets.push_back(std::move(target));
         last->refused += refused.size();
         for (std::wstring& note : refused) last->failures.push_back(std::move(note));
@@ -34,6 +36,7 @@ RunQueue::RunId RunQueue::Enqueue(std::vector<Target> targets, bool registering,
     run.registering = registering;
     run.fromRequests = true;
     run.quiet = true;
+    run.way = way;
     run.targets = std::move(targets);
     run.refused = refused.size();
     run.failures = std::move(refused);
@@ -56,7 +59,7 @@ std::optional<RunQueue::Command> RunQueue::NextToStart() {
     ++m_runningPaths[std::move(folded)];
     ++m_current->next;
     m_current->running = true;
-    return Command{m_current->id, target, m_current->registering, m_current->quiet};
+    return Command{m_current->id, target, m_current->registering, m_current->quiet, m_current->way};
 }
 
 void RunQueue::Ended(const Command& command, std::optional<std::wstring> failureNote) {
@@ -77,7 +80,8 @@ std::optional<RunQueue::Finished> RunQueue::TakeFinished() {
     if (!m_current || !m_current->Done()) return std::nullopt;
     const Run& run = *m_current;
     Finished finished{run.id, run.Single(),
-                      BatchSummaryLine(run.registering, run.succeeded, run.Count(), run.failures)};
+                      BatchSummaryLine(run.registering, run.succeeded, run.Count(), run.failures) +
+                          std::wstring(WayWords(run.way))};
     m_current.reset();
     if (!m_queue.empty()) {
         m_current = std::move(m_queue.front());

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "history_list.h"
+#include "register_way.h"
 
 namespace tolvar {
 
@@ -33,17 +34,19 @@ class RunQueue {
         bool registering = true;
         // regsvr32 without its message box: a run of several files must not wait on one.
         bool quiet = false;
+        RegisterWay way = RegisterWay::Usual;
     };
 
     explicit RunQueue(KeyFold fold = &FoldAsciiCase) : m_fold(fold) {}
 
     // The buttons: the run under way starts nothing more, and its command still running ends
     // into its own entry only. A single target runs with its command line exactly as ever.
-    RunId Replace(std::vector<Target> targets, bool registering);
+    RunId Replace(std::vector<Target> targets, bool registering,
+                  RegisterWay way = RegisterWay::Usual);
     // The command line and other Tolvars: behind whatever runs. `refused` notes the files
     // refused before the run ("a.dll not found"), counted as failed.
     RunId Enqueue(std::vector<Target> targets, bool registering, std::vector<std::wstring> refused,
-                  std::uint64_t nowMs);
+                  std::uint64_t nowMs, RegisterWay way = RegisterWay::Usual);
 
     // The next command to start, now taken as running; nothing while the current run's last
     // command runs, or its next target's earlier command does.
@@ -75,6 +78,7 @@ class RunQueue {
         bool registering = true;
         bool fromRequests = false;
         bool quiet = false;
+        RegisterWay way = RegisterWay::Usual;
         std::vector<Target> targets;
         std::size_t refused = 0;
         std::size_t next = 0;  // the next target to start

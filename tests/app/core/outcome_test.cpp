@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "register_way.h"
 #include "server_value.h"
 #include "target_facts.h"
 
@@ -30,6 +31,42 @@ TEST(Outcome, CrashesAndUnknownCodesAreNamedInHex) {
     EXPECT_EQ(ResultText({TargetKind::Other, true, 0xC0000005}), L"Crashed (0xC0000005)");
 }
 
+// The host hands back the entry point's own HRESULT, where regsvr32 says only "failed" (5).
+TEST(Outcome, TheHostsCodesAreTheEntryPointsOwn) {
+    const auto hosted = [](std::uint32_t code, std::wstring_view systemText = {}) {
+        return OutcomeLine(L"x.dll", {TargetKind::Dll, true, code, true}, systemText);
+    };
+    EXPECT_EQ(hosted(0x80070005, L"Access is denied."),
+              L"x.dll: Access is denied (exit code 0x80070005)");
+    EXPECT_EQ(hosted(4), L"x.dll: it has no DllRegisterServer (exit code 4)");
+    EXPECT_EQ(hosted(5), L"x.dll failed (exit code 5)");
+    EXPECT_EQ(hosted(0xC0000005), L"x.dll crashed: access violation (exit code 0xC0000005)");
+}
+
+// Each way is offered only where it can work, and says why not.
+TEST(RegisterWay, AWayThatCannotWorkSaysWhy) {
+    PeImage dll;
+    dll.machine = PeMachine::X64;
+    dll.exportsRegister = true;
+    WayTarget target{TargetKind::Dll, true, dll};
+    EXPECT_FALSE(WayRefusal(RegisterWay::ForMeOnly, true, target, false));
+    EXPECT_TRUE(WayRefusal(RegisterWay::ForMeOnly, false, target, false));  // no unregister export
+    EXPECT_TRUE(WayRefusal(RegisterWay::ToRegFile, false, target, false));
+    EXPECT_TRUE(WayRefusal(RegisterWay::AsAdministrator, true, target, true));
+    target.image->machine = PeMachine::Arm64;
+    EXPECT_TRUE(WayRefusal(RegisterWay::ToRegFile, true, target, false));
+    target.image->machine = PeMachine::X86;
+    target.image->hasClrHeader = true;
+    EXPECT_EQ(WayRefusal(RegisterWay::ForMeOnly, true, target, false),
+              L".NET assembly: register it with regasm");
+    EXPECT_TRUE(WayRefusal(RegisterWay::ForMeOnly, true, {TargetKind::Other, false, {}}, false));
+    EXPECT_FALSE(
+        WayRefusal(RegisterWay::AsAdministrator, true, {TargetKind::Other, false, {}}, false));
+    EXPECT_EQ(AccessDeniedHint(RegisterWay::Usual, false),
+              L"; try For me only, or As administrator");
+    EXPECT_EQ(AccessDeniedHint(RegisterWay::ForMeOnly, true), L"");
+}
+
 TEST(Outcome, TheRegistryCountSaysWhereTheClassesAre) {
     RegistrationCount count;
     EXPECT_EQ(RegistrationLine(L"x.dll", true, count),
@@ -46,7 +83,10 @@ TEST(Outcome, TheRegistryCountSaysWhereTheClassesAre) {
               L"per-user: 1, 32- and 64-bit views)");
     count.twoViews = false;
     count.machine = {};
-    EXPECT_EQ(RegistrationLine(L"x.dll", true, count), L"x.dll registered: 1 class (per-user)");
+    EXPECT_EQ(RegistrationLine(L"x.dll", true, count), L"x.dll registered for you only: 1 class");
+    count.twoViews = true;
+    EXPECT_EQ(RegistrationLine(L"x.dll", true, count),
+              L"x.dll registered for you only: 1 class (32- and 64-bit views)");
 }
 
 TEST(TargetFacts, TheLineWarnsInPlainWordsAndTheLoadFailureSaysWhy) {

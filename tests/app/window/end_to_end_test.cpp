@@ -68,8 +68,8 @@ TEST_F(EndToEndTest, TheStatusBarSaysWhatEachCommandDid) {
     const auto start = [](const std::wstring& line, std::wstring_view expected) {
         return line.substr(0, expected.size());
     };
-    EXPECT_EQ(start(run(dll), L"testcom.dll registered: 1 class (per-user"),
-              L"testcom.dll registered: 1 class (per-user");
+    EXPECT_EQ(start(run(dll), L"testcom.dll registered for you only: 1 class ("),
+              L"testcom.dll registered for you only: 1 class (");
     EXPECT_EQ(ListText(0, 2), L"Registered");
     EXPECT_EQ(run(dll, kUnregisterButton), L"testcom.dll unregistered: no class names it any more");
     // The file and the cause lead; the exit code ends the line.
