@@ -1,7 +1,8 @@
 // The program file reader on any bytes: no read outside them (the sanitizers, on copies of exact
 // size), and what it tells comes from the bytes: a file read whole reads the same with bytes
 // appended, a shorter prefix reads the same or not at all, the header fields it reports are the
-// ones written, and the DLL names are well formed and distinct without regard to case.
+// ones written (the processor read from the headers alone too), and the DLL names are well formed
+// and distinct without regard to case.
 #include <set>
 #include <span>
 #include <string>
@@ -49,6 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(!shorter || shorter == image);
     }
     if (!image) return 0;
+    // The machine read from the headers alone is the whole reading's.
+    FUZZ_CHECK(ReadPeMachine(std::vector<std::uint8_t>(data, data + size)) == image->machine);
 
     std::vector<std::uint8_t> longer(data, data + size);
     longer.resize(size + 16, 0xFF);

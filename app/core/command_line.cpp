@@ -60,16 +60,20 @@ RegisterCommand BuildRegisterCommand(std::wstring_view path, std::wstring_view t
                                      std::int16_t index, bool quiet) {
     const bool reg = index == 0;
     const TargetKind kind = KindOfTitle(title);
-    std::wstring line;
+    std::wstring line, parameters;
     if (kind == TargetKind::Dll) {
         line = reg ? kRegsvr32Register : kRegsvr32Unregister;
         if (quiet) line += kRegsvr32Silent;
         line += QuotedPath(path);
+        // Both switches begin with the program's name and a blank.
+        parameters = line.substr(kRegsvr32Register.size());
     } else {
         line = QuotedPath(path);
-        line += reg ? kServerRegister : kServerUnregister;
+        const std::wstring_view server = reg ? kServerRegister : kServerUnregister;
+        line += server;
+        parameters = server.substr(1);  // without the blank that parts it from the path
     }
-    return {kind, std::move(line)};
+    return {kind, std::move(line), std::move(parameters)};
 }
 
 }  // namespace tolvar

@@ -43,6 +43,9 @@ std::wstring QuotedPath(std::wstring_view path);
 struct RegisterCommand {
     TargetKind kind;
     std::wstring commandLine;
+    // What follows the program in the command line: the arguments a start through the shell
+    // takes apart from the program.
+    std::wstring parameters;
 };
 
 // Button index 0 registers; every other index unregisters. `quiet` adds regsvr32's /s.

@@ -231,6 +231,19 @@ std::wstring NotStartedLine(std::wstring_view title, std::wstring_view systemTex
     return line;
 }
 
+std::wstring RegFileLine(std::wstring_view fileTitle, std::size_t keys, std::size_t unwritten,
+                         std::wstring_view error) {
+    std::wstring line(fileTitle);
+    if (!error.empty()) return line.append(L" could not be saved: ").append(error);
+    if (keys == 0) return line + L" not saved: the registration wrote nothing";
+    line += L" saved: " + std::to_wstring(keys) + (keys == 1 ? L" key" : L" keys");
+    if (unwritten > 0) {
+        line += L", without " + std::to_wstring(unwritten) +
+                (unwritten == 1 ? L" name" : L" names") + L" a .reg file cannot hold";
+    }
+    return line;
+}
+
 std::wstring NoFileLine(bool registering) {
     return registering ? L"Type or pick the file to register"
                        : L"Type or pick the file to unregister";

@@ -64,6 +64,12 @@ std::wstring ResultText(const CommandOutcome& outcome);
 // A command that could not be started at all: "testcom.dll could not be started: <system text>".
 std::wstring NotStartedLine(std::wstring_view title, std::wstring_view systemText);
 
+// What a run into a .reg file left: "Grid.reg saved: 4 keys"; with names the format cannot hold,
+// ", without 1 name a .reg file cannot hold"; "Grid.reg not saved: the registration wrote
+// nothing". `error` is the system's text when the file could not be written.
+std::wstring RegFileLine(std::wstring_view fileTitle, std::size_t keys, std::size_t unwritten,
+                         std::wstring_view error = {});
+
 // The box names no file: nothing is started.
 std::wstring NoFileLine(bool registering);
 

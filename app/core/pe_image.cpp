@@ -325,4 +325,14 @@ std::optional<PeImage> ReadPeImage(std::span<const std::uint8_t> bytes) {
     return Parser(bytes).Read();
 }
 
+std::optional<PeMachine> ReadPeMachine(std::span<const std::uint8_t> head) {
+    Reader file(head);
+    if (file.U16(0) != kDosSignature) return std::nullopt;
+    const std::uint64_t signature = file.U32(kDosNewHeaderOffset);
+    if (file.U32(signature) != kPeSignature) return std::nullopt;
+    const std::uint16_t machine = file.U16(signature + kPeSignatureSize + kFileMachine);
+    if (!file.Ok()) return std::nullopt;
+    return MachineOf(machine);
+}
+
 }  // namespace tolvar

@@ -64,4 +64,8 @@ struct PeImage {
 // decorated C++ name elsewhere in the table (4096 characters are allowed) is no fault.
 std::optional<PeImage> ReadPeImage(std::span<const std::uint8_t> bytes);
 
+// The processor a program file is for, from its first bytes alone (the headers' start); nothing
+// when they are not a program file's, or too few.
+std::optional<PeMachine> ReadPeMachine(std::span<const std::uint8_t> head);
+
 }  // namespace tolvar

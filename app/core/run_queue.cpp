@@ -90,6 +90,14 @@ std::optional<RunQueue::Finished> RunQueue::TakeFinished() {
     return finished;
 }
 
+bool RunQueue::Pending(RunId run) const {
+    if (IsCurrent(run)) return true;
+    for (const Run& queued : m_queue) {
+        if (queued.id == run) return true;
+    }
+    return false;
+}
+
 std::wstring RunQueue::RunningLine() const {
     if (!m_current || m_current->next == 0) return {};
     const Run& run = *m_current;

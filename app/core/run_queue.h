@@ -64,6 +64,8 @@ class RunQueue {
     std::optional<Finished> TakeFinished();
 
     bool IsCurrent(RunId run) const { return m_current && m_current->id == run; }
+    // The run is under way or waits behind it: it will finish.
+    bool Pending(RunId run) const;
     // The run under way is one target, nothing refused: its command's own outcome is its summary.
     bool CurrentIsSingle() const { return m_current && m_current->Single(); }
     // "Registering 2 of 5: y.ocx…" for the current run's running target.

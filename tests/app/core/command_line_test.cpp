@@ -31,6 +31,10 @@ TEST(CommandLine, FourFormsJoinThePathWithNothingBetween) {
     // The empty title is an other target; the path goes in untrimmed.
     EXPECT_EQ(Line(L" p ", L"", 0), L"\" p \" /Regserver");
     EXPECT_EQ(Line(L"", L"", 0), L" /Regserver");
+    // Through the shell, the program goes apart from its arguments.
+    EXPECT_EQ(BuildRegisterCommand(L"C:\\a b\\a.dll", L"a.dll", 1, true).parameters,
+              L"/u /s \"C:\\a b\\a.dll\"");
+    EXPECT_EQ(BuildRegisterCommand(L"C:\\x\\s.exe", L"s.exe", 0).parameters, L"/Regserver");
 }
 
 TEST(CommandLine, TheTitleOfAPathFollowsItsLastSeparator) {
