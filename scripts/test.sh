@@ -63,7 +63,9 @@ for preset in native mingw32 mingw64; do
   stage_done "build $preset"
 done
 
-# The release archives: each must hold the Tolvar.exe just built and README.txt, nothing else.
+# The release archives: each must hold the Tolvar.exe and both registration hosts just built, and
+# README.txt, nothing else.
+package_programs=(Tolvar.exe TolvarHost32.exe TolvarHost64.exe)
 check_package() {
   local preset=$1 architecture=$2 dir=$tolvar_root/build/$1 suite=package-$2
   if [ -z "${built[$preset]:-}" ]; then
@@ -75,17 +77,23 @@ check_package() {
     report "$suite" 1 "cpack failed"
     return
   fi
-  local zip listing unpacked
+  local zip listing expected unpacked program same=1
   zip=$(ls "$dir"/Tolvar-*-"$architecture".zip 2>/dev/null | head -n 1)
   if [ -z "$zip" ]; then
     report "$suite" 1 "no Tolvar-<version>-$architecture.zip made"
     return
   fi
   listing=$(cmake -E tar tf "$zip" | sort | tr '\n' ' ')
+  expected=$(printf '%s\n' README.txt "${package_programs[@]}" | sort | tr '\n' ' ')
   unpacked=$(mktemp -d)
   (cd "$unpacked" && cmake -E tar xf "$zip")
-  if [ "$listing" = "README.txt Tolvar.exe " ] && cmp -s "$unpacked/Tolvar.exe" "$dir/bin/Tolvar.exe"; then
-    report "$suite" 0 "$(basename "$zip") holds Tolvar.exe and README.txt"
+  for program in "${package_programs[@]}"; do
+    cmp -s "$unpacked/$program" "$dir/bin/$program" || same=
+  done
+  if [ "$listing" = "$expected" ] && [ -n "$same" ]; then
+    report "$suite" 0 "$(basename "$zip") holds ${package_programs[*]} and README.txt"
+  elif [ "$listing" = "$expected" ]; then
+    report "$suite" 1 "$(basename "$zip") holds programs other than those built"
   else
     report "$suite" 1 "$(basename "$zip") holds: $listing"
   fi
