@@ -159,7 +159,9 @@ std::wstring Places(const RegistrationCount& count, bool named = true) {
 }  // namespace
 
 bool Succeeded(const CommandOutcome& outcome) {
-    return outcome.exitCode == 0;
+    // An entry point's S_FALSE is a success too, as regsvr32 takes it.
+    constexpr std::uint32_t kSFalse = 1;
+    return outcome.exitCode == 0 || (outcome.hosted && outcome.exitCode == kSFalse);
 }
 
 bool IsFailureHResult(std::uint32_t code) {

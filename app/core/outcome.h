@@ -25,7 +25,7 @@ struct CommandOutcome {
     bool hosted = false;
 };
 
-// Exit code 0: regsvr32 and servers alike report success with it.
+// Exit code 0: regsvr32 and servers alike report success with it; the host also with S_FALSE.
 bool Succeeded(const CommandOutcome& outcome);
 
 // An exit code in the error range of HRESULTs (severity bit set, not a crash's NTSTATUS), as an

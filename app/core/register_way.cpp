@@ -1,5 +1,7 @@
 #include "register_way.h"
 
+#include "host_command.h"
+
 namespace tolvar {
 
 namespace {
@@ -19,12 +21,13 @@ constexpr std::wstring_view kRegFileRegistersOnly = L"A .reg file holds a regist
 
 }  // namespace
 
-std::wstring_view HostProgramFor(PeMachine machine) {
+std::wstring HostProgramFor(PeMachine machine) {
+    constexpr unsigned k32Bits = 32, k64Bits = 64;
     switch (machine) {
         case PeMachine::X86:
-            return kHost32Program;
+            return host::HostProgramName(k32Bits);
         case PeMachine::X64:
-            return kHost64Program;
+            return host::HostProgramName(k64Bits);
         default:
             return {};
     }
@@ -71,12 +74,15 @@ std::wstring_view WayWords(RegisterWay way) {
     return {};
 }
 
-std::wstring AccessDeniedHint(RegisterWay way, bool elevated) {
+std::wstring AccessDeniedHint(RegisterWay way, TargetKind kind, bool elevated) {
+    const bool forMe = way != RegisterWay::ForMeOnly && kind == TargetKind::Dll;
+    const bool asAdministrator = !elevated && way != RegisterWay::AsAdministrator;
+    if (!forMe && !asAdministrator) return {};
     std::wstring hint = L"; try ";
-    if (way != RegisterWay::ForMeOnly) hint.append(kForMeOnlyName);
-    if (way != RegisterWay::ForMeOnly && !elevated) hint.append(L", or ");
-    if (!elevated) hint.append(kAsAdministratorName);
-    return hint == L"; try " ? std::wstring() : hint;
+    if (forMe) hint.append(kForMeOnlyName);
+    if (forMe && asAdministrator) hint.append(L", or ");
+    if (asAdministrator) hint.append(kAsAdministratorName);
+    return hint;
 }
 
 }  // namespace tolvar

@@ -19,12 +19,9 @@ enum class RegisterWay {
     ToRegFile,        // the host, with every root mapped to a throw-away key, saved as a .reg file
 };
 
-// The registration hosts, one per processor width, beside Tolvar.exe.
-inline constexpr std::wstring_view kHost32Program = L"TolvarHost32.exe";
-inline constexpr std::wstring_view kHost64Program = L"TolvarHost64.exe";
-
-// The host that loads a file of that processor; empty when there is none.
-std::wstring_view HostProgramFor(PeMachine machine);
+// The registration host, beside Tolvar.exe, that loads a file of that processor; empty when there
+// is none.
+std::wstring HostProgramFor(PeMachine machine);
 
 // What is known of a target when a way is offered: its kind by name, and, once read, its image.
 struct WayTarget {
@@ -42,8 +39,8 @@ std::optional<std::wstring> WayRefusal(RegisterWay way, bool registering, const 
 // file"; empty for the usual way.
 std::wstring_view WayWords(RegisterWay way);
 
-// A failure for want of rights: the two other ways out, named for the user.
-// "; try For me only, or As administrator"
-std::wstring AccessDeniedHint(RegisterWay way, bool elevated);
+// A failure for want of rights: the other ways out, named for the user: "; try For me only, or
+// As administrator". For me only is for in-process servers (`kind` Dll) alone.
+std::wstring AccessDeniedHint(RegisterWay way, TargetKind kind, bool elevated);
 
 }  // namespace tolvar

@@ -2,9 +2,16 @@
 
 #include <utility>
 
+#include "elevation.h"
 #include "error_log.h"
+#include "host_command.h"
+#include "module_path.h"
+#include "reg_file.h"
 #include "registration_scan.h"
+#include "registry_snapshot.h"
 #include "system_paths.h"
+#include "target_inspection.h"
+#include "win32_handles.h"
 
 namespace tolvar {
 
@@ -29,7 +36,39 @@ std::wstring SystemMessage(DWORD code) {
     return message;
 }
 
+// Where runs into .reg files keep what the registration writes until it is saved: a key of the
+// user's own, where no registry view redirects, and which the host can write without rights.
+constexpr wchar_t kExportKeys[] = L"Software\\Tolvar\\Export";
+// The roots the host maps, by the name of each one's subkey.
+constexpr std::wstring_view kMappedRoots[] = {host::kMappedClassesRoot, host::kMappedLocalMachine,
+                                              host::kMappedCurrentUser};
+
+bool IsAccessDenied(const CommandOutcome& outcome, bool elevated) {
+    constexpr std::uint32_t kRegsvr32ServerFailed = 5;
+    return outcome.exitCode == static_cast<std::uint32_t>(E_ACCESSDENIED) ||
+           outcome.exitCode == static_cast<std::uint32_t>(TYPE_E_REGISTRYACCESS) ||
+           (!elevated && outcome.kind == TargetKind::Dll && !outcome.hosted &&
+            outcome.exitCode == kRegsvr32ServerFailed);
+}
+
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes, DWORD& error) {
+    const UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (!file ||
+        !WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+        written != bytes.size()) {
+        error = GetLastError();
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
+
+CommandRunner::~CommandRunner() {
+    for (const auto& [run, exported] : m_exports) DeleteTree(HKEY_CURRENT_USER, exported.key);
+}
 
 CommandRunner::CommandRunner(HWND window, UINT endedMessage, UINT countedMessage,
                              ProcessStarter start, KeyFold fold, Listener& listener)
@@ -41,20 +80,76 @@ CommandRunner::CommandRunner(HWND window, UINT endedMessage, UINT countedMessage
     if (!m_start) m_start = &StartProcess;
 }
 
-void CommandRunner::Replace(std::vector<RunQueue::Target> targets, bool registering) {
+void CommandRunner::Replace(std::vector<RunQueue::Target> targets, bool registering,
+                            RegisterWay way, std::wstring regFile) {
     // A new command is the news: the count for the one before is no longer wanted.
     m_count.Cancel();
     for (const RunQueue::Target& target : targets) m_listener.ResultChanged(target.path, L"", L"");
-    m_runs.Replace(std::move(targets), registering);
+    const RunQueue::RunId run = m_runs.Replace(std::move(targets), registering, way);
+    if (way == RegisterWay::ToRegFile) NewExport(run, std::move(regFile));
+    DropAbandonedExports();
     Continue();
 }
 
 void CommandRunner::Enqueue(std::vector<RunQueue::Target> targets, bool registering,
-                            std::vector<std::wstring> refused) {
+                            std::vector<std::wstring> refused, RegisterWay way,
+                            std::wstring regFile) {
     m_count.Cancel();
     for (const RunQueue::Target& target : targets) m_listener.ResultChanged(target.path, L"", L"");
-    m_runs.Enqueue(std::move(targets), registering, std::move(refused), GetTickCount64());
+    const RunQueue::RunId run =
+        m_runs.Enqueue(std::move(targets), registering, std::move(refused), GetTickCount64(), way);
+    if (way == RegisterWay::ToRegFile && !m_exports.count(run)) NewExport(run, std::move(regFile));
     Continue();
+}
+
+// Named after the process and the run, so that two Tolvars never share one.
+void CommandRunner::NewExport(RunQueue::RunId run, std::wstring file) {
+    std::wstring key = std::wstring(kExportKeys) + L"\\" + std::to_wstring(GetCurrentProcessId()) +
+                       L"-" + std::to_wstring(run);
+    m_exports[run] = {std::move(key), std::move(file)};
+}
+
+void CommandRunner::FinishExport(RunQueue::RunId run) {
+    const auto found = m_exports.find(run);
+    if (found == m_exports.end()) return;
+    const Export exported = std::move(found->second);
+    m_exports.erase(found);
+    RegSnapshot snapshot;
+    LSTATUS status = ERROR_SUCCESS;
+    for (const std::wstring_view root : kMappedRoots) {
+        const std::wstring subkey = exported.key + L"\\" + std::wstring(root);
+        const LSTATUS read = ReadTree(HKEY_CURRENT_USER, subkey, std::wstring(root), snapshot);
+        if (read != ERROR_SUCCESS && read != ERROR_FILE_NOT_FOUND) status = read;
+    }
+    if (const LSTATUS deleted = DeleteTree(HKEY_CURRENT_USER, exported.key);
+        deleted != ERROR_SUCCESS && deleted != ERROR_FILE_NOT_FOUND) {
+        LogFailure("removing the throw-away key of a .reg file", "RegDeleteTreeW");
+    }
+    const std::wstring title(TitleOfPath(exported.file));
+    if (status != ERROR_SUCCESS) {
+        m_listener.StatusChanged(RegFileLine(title, 0, 0, SystemMessage(status)));
+        return;
+    }
+    const RegFileText text = WriteRegFile(snapshot);
+    DWORD error = ERROR_SUCCESS;
+    if (!snapshot.empty() && !WriteFileBytes(exported.file, RegFileBytes(text.text), error)) {
+        m_listener.StatusChanged(RegFileLine(title, 0, 0, SystemMessage(error)));
+        return;
+    }
+    m_listener.StatusChanged(RegFileLine(title, snapshot.size(), text.unwritten.size()));
+}
+
+void CommandRunner::DropAbandonedExports() {
+    for (auto it = m_exports.begin(); it != m_exports.end();) {
+        bool running = false;
+        for (const auto& [id, command] : m_running) running |= command.command.run == it->first;
+        if (m_runs.Pending(it->first) || running) {
+            ++it;
+            continue;
+        }
+        DeleteTree(HKEY_CURRENT_USER, it->second.key);
+        it = m_exports.erase(it);
+    }
 }
 
 void CommandRunner::Hold(bool held) {
@@ -68,13 +163,10 @@ bool CommandRunner::Start(const RunQueue::Command& queued) {
     const RunQueue::Target& target = queued.target;
     const RegisterCommand command =
         BuildRegisterCommand(target.path, target.title, queued.registering ? 0 : 1, queued.quiet);
-    std::optional<std::wstring> program;
-    if (command.kind == TargetKind::Dll) {
-        program = SystemDirectory() + L"\\" + std::wstring(kRegsvr32Program);
-    }
     StartedProcess started;
+    bool hosted = false;
     try {
-        started = m_start(program, command.commandLine, SW_SHOWMINIMIZED);
+        started = StartProcessFor(queued, command, hosted);
     } catch (...) {
         // The history still records the target, as after a start that reported failure.
         LogCaughtException("starting the register command");
@@ -89,9 +181,41 @@ bool CommandRunner::Start(const RunQueue::Command& queued) {
         m_runs.Ended(queued, line);
         return false;
     }
-    m_running[*id] = {queued, command.kind};
+    m_running[*id] = {queued, command.kind, hosted};
     m_listener.ResultChanged(target.path, std::wstring(kRunningResult), L"");
     return true;
+}
+
+StartedProcess CommandRunner::StartProcessFor(const RunQueue::Command& queued,
+                                              const RegisterCommand& command, bool& hosted) {
+    const std::wstring regsvr32 = SystemDirectory() + L"\\" + std::wstring(kRegsvr32Program);
+    switch (queued.way) {
+        case RegisterWay::Usual:
+            return m_start(command.kind == TargetKind::Dll ? std::optional(regsvr32) : std::nullopt,
+                           command.commandLine, SW_SHOWMINIMIZED);
+        case RegisterWay::AsAdministrator:
+            return StartElevated(command.kind == TargetKind::Dll ? regsvr32 : queued.target.path,
+                                 command.parameters, SW_SHOWMINIMIZED);
+        case RegisterWay::ForMeOnly:
+        case RegisterWay::ToRegFile:
+            break;
+    }
+    // The host of the file's processor loads it, in a process of its own.
+    const std::wstring path = FullPathOf(queued.target.path);
+    const std::optional<PeMachine> machine = ReadMachineOfFile(path);
+    const std::wstring program = machine ? HostProgramFor(*machine) : std::wstring();
+    if (program.empty()) return {UniqueHandle(), ERROR_BAD_EXE_FORMAT};
+    host::Request request{host::Redirect::User, {}, queued.registering, path};
+    if (queued.way == RegisterWay::ToRegFile) {
+        const auto exported = m_exports.find(queued.run);
+        if (exported == m_exports.end()) return {UniqueHandle(), ERROR_INVALID_PARAMETER};
+        request.redirect = host::Redirect::Map;
+        request.mapKey = exported->second.key;
+    }
+    const std::wstring hostPath = ExecutableDirectory() + L"\\" + program;
+    hosted = true;
+    return m_start(hostPath, QuotedPath(hostPath) + L" " + host::BuildArguments(request),
+                   SW_SHOWMINIMIZED);
 }
 
 void CommandRunner::Continue() {
@@ -99,6 +223,7 @@ void CommandRunner::Continue() {
         if (const auto finished = m_runs.TakeFinished()) {
             // A single command's own line, said at its end, stands.
             if (!finished->single) m_listener.StatusChanged(finished->summary);
+            FinishExport(finished->run);
             continue;
         }
         const std::optional<RunQueue::Command> next = m_runs.NextToStart();
@@ -130,18 +255,29 @@ void CommandRunner::OnCommandEnded(CommandId id) {
         m_listener.ResultChanged(target.path, std::wstring(kUnknownOutcomeResult), line);
         failure = line;
     } else {
-        outcome = CommandOutcome{command.kind, command.command.registering, *code};
-        const bool wantsText = command.kind == TargetKind::Other && IsFailureHResult(*code);
+        outcome = CommandOutcome{command.kind, command.command.registering, *code, command.hosted};
+        const bool wantsText =
+            (command.kind == TargetKind::Other || command.hosted) && IsFailureHResult(*code);
         line = OutcomeLine(target.title, *outcome, wantsText ? SystemMessage(*code) : L"",
                            m_listener.LoadDetail(target.path));
+        if (Succeeded(*outcome)) {
+            line += WayWords(command.command.way);
+        } else {
+            // A run's summary lists its failures without the ways out, said once per target.
+            failure = line;
+            if (IsAccessDenied(*outcome, m_elevated)) {
+                line += AccessDeniedHint(command.command.way, command.kind, m_elevated);
+            }
+        }
         m_listener.ResultChanged(target.path, ResultText(*outcome), line);
-        if (!Succeeded(*outcome)) failure = line;
     }
     m_runs.Ended(command.command, failure);
+    DropAbandonedExports();
     // A replaced run's command ends into its own entry only.
     if (current && m_runs.CurrentIsSingle()) {
         m_listener.StatusChanged(line);
-        if (outcome && Succeeded(*outcome)) {
+        // What a run into a .reg file wrote is in no registry to count.
+        if (outcome && Succeeded(*outcome) && command.command.way != RegisterWay::ToRegFile) {
             m_counted = command;
             const ServerKey key = command.kind == TargetKind::Dll ? ServerKey::InprocServer32
                                                                   : ServerKey::LocalServer32;

@@ -17,6 +17,7 @@
 #include "command_line.h"
 #include "command_watcher.h"
 #include "outcome.h"
+#include "register_way.h"
 #include "run_queue.h"
 
 namespace tolvar {
@@ -44,12 +45,20 @@ class CommandRunner {
                   KeyFold fold, Listener& listener);
     CommandRunner(const CommandRunner&) = delete;
     CommandRunner& operator=(const CommandRunner&) = delete;
+    // The throw-away keys of runs into .reg files go with it.
+    ~CommandRunner();
 
-    // The buttons: the run under way starts nothing more.
-    void Replace(std::vector<RunQueue::Target> targets, bool registering);
+    // The buttons: the run under way starts nothing more. A run into a .reg file names the file
+    // in `regFile`.
+    void Replace(std::vector<RunQueue::Target> targets, bool registering,
+                 RegisterWay way = RegisterWay::Usual, std::wstring regFile = {});
     // The command line and other Tolvars: queued behind what runs.
     void Enqueue(std::vector<RunQueue::Target> targets, bool registering,
-                 std::vector<std::wstring> refused);
+                 std::vector<std::wstring> refused, RegisterWay way = RegisterWay::Usual,
+                 std::wstring regFile = {});
+    // Whether Tolvar has administrator rights: an access-denied failure then has one way out
+    // less.
+    void SetElevated(bool elevated) { m_elevated = elevated; }
     // While held, nothing starts (the command line's run waits until the window shows).
     void Hold(bool held);
 
@@ -63,9 +72,23 @@ class CommandRunner {
     struct RunningCommand {
         RunQueue::Command command;
         TargetKind kind;
+        bool hosted = false;  // the registration host ran on the file
+    };
+    // A run into a .reg file: the throw-away key its registrations land in, and the file.
+    struct Export {
+        std::wstring key;  // under HKEY_CURRENT_USER
+        std::wstring file;
     };
     bool Start(const RunQueue::Command& command);
+    // The process for a command, by its way; `hosted` tells whether the host runs.
+    StartedProcess StartProcessFor(const RunQueue::Command& command,
+                                   const RegisterCommand& registerCommand, bool& hosted);
     void Continue();
+    void NewExport(RunQueue::RunId run, std::wstring file);
+    // The run's registrations saved as its .reg file, and its throw-away key removed.
+    void FinishExport(RunQueue::RunId run);
+    // The keys of export runs that will never finish, removed once nothing runs into them.
+    void DropAbandonedExports();
 
     ProcessStarter m_start;
     Listener& m_listener;
@@ -74,7 +97,9 @@ class CommandRunner {
     RunningCommand m_counted{};  // what the count is for
     RunQueue m_runs;
     std::map<CommandId, RunningCommand> m_running;
+    std::map<RunQueue::RunId, Export> m_exports;
     bool m_held = false;
+    bool m_elevated = false;
 };
 
 }  // namespace tolvar

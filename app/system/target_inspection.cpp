@@ -301,4 +301,18 @@ TargetFacts InspectTarget(const std::wstring& path, const std::stop_token& stop)
     return facts;
 }
 
+std::optional<PeMachine> ReadMachineOfFile(const std::wstring& path) {
+    // The headers' start: linkers put the PE header within the first page; a long MS-DOS stub
+    // may push it further, so more than that is read.
+    constexpr DWORD kHeadBytes = 64 * 1024;
+    const UniqueFile file(CreateFileW(path.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    std::vector<std::uint8_t> head(kHeadBytes);
+    DWORD got = 0;
+    if (!file || !ReadFile(file.get(), head.data(), kHeadBytes, &got, nullptr)) return std::nullopt;
+    head.resize(got);
+    return ReadPeMachine(head);
+}
+
 }  // namespace tolvar

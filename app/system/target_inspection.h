@@ -4,6 +4,7 @@
 // thread.
 #pragma once
 
+#include <optional>
 #include <stop_token>
 #include <string>
 
@@ -13,5 +14,9 @@ namespace tolvar {
 
 // Stops early, with what it knows, once `stop` is requested.
 TargetFacts InspectTarget(const std::wstring& path, const std::stop_token& stop);
+
+// The processor a file is for, from its first bytes: quick enough for the UI thread. Nothing when
+// it is no program file or cannot be read.
+std::optional<PeMachine> ReadMachineOfFile(const std::wstring& path);
 
 }  // namespace tolvar

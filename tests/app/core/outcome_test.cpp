@@ -40,6 +40,7 @@ TEST(Outcome, TheHostsCodesAreTheEntryPointsOwn) {
               L"x.dll: Access is denied (exit code 0x80070005)");
     EXPECT_EQ(hosted(4), L"x.dll: it has no DllRegisterServer (exit code 4)");
     EXPECT_EQ(hosted(5), L"x.dll failed (exit code 5)");
+    EXPECT_EQ(hosted(1), L"x.dll registered");  // S_FALSE
     EXPECT_EQ(hosted(0xC0000005), L"x.dll crashed: access violation (exit code 0xC0000005)");
 }
 
@@ -62,9 +63,11 @@ TEST(RegisterWay, AWayThatCannotWorkSaysWhy) {
     EXPECT_TRUE(WayRefusal(RegisterWay::ForMeOnly, true, {TargetKind::Other, false, {}}, false));
     EXPECT_FALSE(
         WayRefusal(RegisterWay::AsAdministrator, true, {TargetKind::Other, false, {}}, false));
-    EXPECT_EQ(AccessDeniedHint(RegisterWay::Usual, false),
+    EXPECT_EQ(AccessDeniedHint(RegisterWay::Usual, TargetKind::Dll, false),
               L"; try For me only, or As administrator");
-    EXPECT_EQ(AccessDeniedHint(RegisterWay::ForMeOnly, true), L"");
+    EXPECT_EQ(AccessDeniedHint(RegisterWay::Usual, TargetKind::Other, false),
+              L"; try As administrator");
+    EXPECT_EQ(AccessDeniedHint(RegisterWay::ForMeOnly, TargetKind::Dll, true), L"");
 }
 
 TEST(Outcome, TheRegistryCountSaysWhereTheClassesAre) {

@@ -83,11 +83,14 @@ TEST_F(EndToEndTest, TheStatusBarSaysWhatEachCommandDid) {
     EXPECT_EQ(run(dir / "noexport.dll"),
               L"noexport.dll: it has no DllRegisterServer (exit code 4)");
     Touch(dll.wstring() + fixture::kFailSuffix);
-    EXPECT_EQ(run(dll), L"testcom.dll: its own registration failed (exit code 5)");
+    // Run without administrator rights, the failure names the ways out.
+    EXPECT_EQ(run(dll),
+              L"testcom.dll: its own registration failed (exit code 5); try For me only, "
+              L"or As administrator");
     Touch(exe.wstring() + fixture::kFailSuffix);
     const std::wstring failed = run(exe);
     EXPECT_EQ(start(failed, L"record_args.exe: "), L"record_args.exe: ");
-    EXPECT_TRUE(ends(failed, L" (exit code 0x80070005)")) << failed;
+    EXPECT_TRUE(ends(failed, L" (exit code 0x80070005); try As administrator")) << failed;
     EXPECT_GT(failed.size(), 48u) << "the system's text for the HRESULT stands between";
     EXPECT_EQ(ListText(0, 2), L"Failed (0x80070005)");
 }
