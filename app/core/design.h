@@ -23,6 +23,8 @@ inline constexpr std::wstring_view kDialogFilter =
 inline constexpr std::size_t kDialogSelectionChars = 32768;
 
 inline constexpr std::wstring_view kHistoryFileName = L"\\Tolvar.ini";
+// Before the caption while Tolvar runs with administrator rights.
+inline constexpr std::wstring_view kElevatedCaptionPrefix = L"Administrator: ";
 inline constexpr std::wstring_view kHistoryTitleKey = L"FileName";
 inline constexpr std::wstring_view kSdkKeyName = L"Software\\ZelvoSDK";
 inline constexpr std::wstring_view kSdkRootValue = L"TargetDir";

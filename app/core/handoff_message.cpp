@@ -7,9 +7,11 @@ namespace tolvar {
 namespace {
 
 // Names the form, so that a text of another program or version is refused.
-constexpr std::wstring_view kMark = L"Tolvar request 1";
+constexpr std::wstring_view kMark = L"Tolvar request 2";
 constexpr wchar_t kEnd = L'\0';
 constexpr wchar_t kActionDigits[] = {L'0', L'1', L'2'};  // None, Register, Unregister
+// Usual, ForMeOnly, AsAdministrator, ToRegFile
+constexpr wchar_t kWayDigits[] = {L'0', L'1', L'2', L'3'};
 
 void Append(std::wstring& text, std::wstring_view field) {
     text.append(field).push_back(kEnd);
@@ -27,6 +29,8 @@ std::wstring EncodeRequest(const HandedRequest& request) {
     Append(text, request.historyFile);
     Append(text, request.currentFolder);
     Append(text, std::wstring_view(&kActionDigits[static_cast<int>(request.action)], 1));
+    Append(text, std::wstring_view(&kWayDigits[static_cast<int>(request.way)], 1));
+    Append(text, request.regFile);
     for (const std::wstring& file : request.files) Append(text, file);
     return text;
 }
@@ -39,8 +43,9 @@ std::optional<HandedRequest> DecodeRequest(std::wstring_view text) {
         fields.push_back(text.substr(0, end));
         text.remove_prefix(end + 1);
     }
-    constexpr std::size_t kFixedFields = 4;
-    if (fields.size() < kFixedFields || fields[0] != kMark || fields[3].size() != 1) {
+    constexpr std::size_t kFixedFields = 6;
+    if (fields.size() < kFixedFields || fields[0] != kMark || fields[3].size() != 1 ||
+        fields[4].size() != 1) {
         return std::nullopt;
     }
     HandedRequest request;
@@ -51,6 +56,10 @@ std::optional<HandedRequest> DecodeRequest(std::wstring_view text) {
         return std::nullopt;
     }
     request.action = static_cast<CommandLineRequest::Action>(digit - kActionDigits[0]);
+    const wchar_t way = fields[4][0];
+    if (way < kWayDigits[0] || way > kWayDigits[std::size(kWayDigits) - 1]) return std::nullopt;
+    request.way = static_cast<RegisterWay>(way - kWayDigits[0]);
+    request.regFile = fields[5];
     for (std::size_t i = kFixedFields; i < fields.size(); ++i) {
         request.files.emplace_back(fields[i]);
     }

@@ -15,6 +15,8 @@ struct HandedRequest {
     std::wstring historyFile;    // whose window it is for
     std::wstring currentFolder;  // the sender's
     CommandLineRequest::Action action = CommandLineRequest::Action::None;
+    RegisterWay way = RegisterWay::Usual;
+    std::wstring regFile;             // /export's file, as given on its command line
     std::vector<std::wstring> files;  // as given on its command line
 
     bool operator==(const HandedRequest&) const = default;

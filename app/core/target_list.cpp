@@ -85,17 +85,42 @@ std::vector<std::wstring> ParseDialogSelection(std::wstring_view buffer) {
 CommandLineRequest ParseArguments(const std::vector<std::wstring>& arguments) {
     CommandLineRequest request;
     std::size_t first = 0;
-    if (!arguments.empty() && arguments.front().size() > 1 &&
-        (arguments.front().front() == kSwitchMark ||
-         arguments.front().front() == kOtherSwitchMark)) {
-        const std::wstring name = AsciiLower(arguments.front().substr(1));
-        if (name == kRegisterSwitch.substr(1)) {
-            request.action = CommandLineRequest::Action::Register;
-            first = 1;
-        } else if (name == kUnregisterSwitch.substr(1)) {
-            request.action = CommandLineRequest::Action::Unregister;
-            first = 1;
+    bool user = false;
+    using Action = CommandLineRequest::Action;
+    // The leading switches, each known one at most once.
+    while (
+        first < arguments.size() && arguments[first].size() > 1 &&
+        (arguments[first].front() == kSwitchMark || arguments[first].front() == kOtherSwitchMark)) {
+        const std::wstring name = AsciiLower(arguments[first].substr(1));
+        const bool acting = request.action != Action::None;
+        if (name == kRegisterSwitch.substr(1) && !acting) {
+            request.action = Action::Register;
+        } else if (name == kUnregisterSwitch.substr(1) && !acting) {
+            request.action = Action::Unregister;
+        } else if (name == kUserSwitch.substr(1) && !user) {
+            user = true;
+        } else if (name == kExportSwitch.substr(1) && request.regFile.empty() &&
+                   first + 1 < arguments.size() && !arguments[first + 1].empty()) {
+            request.regFile = arguments[++first];
+        } else {
+            break;  // a bad switch, or one given twice: told below
         }
+        ++first;
+    }
+    if (!request.regFile.empty()) {
+        // /export registers into the file, and with nothing else.
+        if (user || request.action == Action::Unregister) {
+            request.valid = false;
+            return request;
+        }
+        request.action = Action::Register;
+        request.way = RegisterWay::ToRegFile;
+    } else if (user) {
+        if (request.action == Action::None) {
+            request.valid = false;
+            return request;
+        }
+        request.way = RegisterWay::ForMeOnly;
     }
     for (std::size_t i = first; i < arguments.size(); ++i) {
         if (!arguments[i].empty() && arguments[i].front() == kSwitchMark) {

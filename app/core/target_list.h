@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "register_way.h"
+
 namespace tolvar {
 
 // The box's text as targets. Several paths stand each in double quotation marks, separated by
@@ -25,6 +27,8 @@ std::vector<std::wstring> ParseDialogSelection(std::wstring_view buffer);
 struct CommandLineRequest {
     enum class Action { None, Register, Unregister };
     Action action = Action::None;
+    RegisterWay way = RegisterWay::Usual;  // /user: for me only; /export: into regFile
+    std::wstring regFile;                  // as given after /export
     std::vector<std::wstring> files;
     std::wstring badSwitch;  // a switch Tolvar does not take
     bool valid = true;       // false: a bad switch, or a switch without files
@@ -32,15 +36,20 @@ struct CommandLineRequest {
 
 inline constexpr std::wstring_view kRegisterSwitch = L"/register";
 inline constexpr std::wstring_view kUnregisterSwitch = L"/unregister";
+inline constexpr std::wstring_view kUserSwitch = L"/user";
+inline constexpr std::wstring_view kExportSwitch = L"/export";
 inline constexpr std::wstring_view kUsage =
-    L"Tolvar.exe [/register | /unregister] [FILE...]\n\n"
+    L"Tolvar.exe [/register | /unregister] [/user] [FILE...]\n"
+    L"Tolvar.exe /export FILE.reg FILE...\n\n"
     L"FILE...\tthe files to register or unregister, as a pick would set them\n"
     L"/register\tregisters each file in turn\n"
-    L"/unregister\tunregisters each file in turn";
+    L"/unregister\tunregisters each file in turn\n"
+    L"/user\tfor you only, without administrator rights\n"
+    L"/export\tsaves what registering the files writes in FILE.reg";
 
-// The arguments after the program's name, as CommandLineToArgvW splits them. A switch is the
-// first argument, in any letter case, with '/' or '-'; any other argument that begins with '/' is
-// a bad switch.
+// The arguments after the program's name, as CommandLineToArgvW splits them. Switches come first,
+// in any letter case, with '/' or '-': /register or /unregister, with /user beside it, or
+// /export and its file; any other argument that begins with '/' is a bad switch.
 CommandLineRequest ParseArguments(const std::vector<std::wstring>& arguments);
 
 // The message box's text for a command line Tolvar does not take: what is wrong, then the usage.

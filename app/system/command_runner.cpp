@@ -106,6 +106,13 @@ void CommandRunner::Enqueue(std::vector<RunQueue::Target> targets, bool register
 void CommandRunner::NewExport(RunQueue::RunId run, std::wstring file) {
     std::wstring key = std::wstring(kExportKeys) + L"\\" + std::to_wstring(GetCurrentProcessId()) +
                        L"-" + std::to_wstring(run);
+    // Made here, empty: the host maps the roots into keys it makes below it.
+    HKEY made = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_READ, nullptr, &made, nullptr) != ERROR_SUCCESS) {
+        LogFailure("making the throw-away key of a .reg file", "RegCreateKeyExW");
+    }
+    const UniqueRegKey owned(made);
     m_exports[run] = {std::move(key), std::move(file)};
 }
 

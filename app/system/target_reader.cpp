@@ -29,6 +29,10 @@ std::optional<std::wstring> TargetReader::Take(WPARAM job) {
     return TargetLine(*m_facts);
 }
 
+const TargetFacts* TargetReader::FactsOf(const std::wstring& path) const {
+    return m_facts && SameFileText(m_read, path) ? &*m_facts : nullptr;
+}
+
 std::wstring TargetReader::LoadDetail(const std::wstring& path) const {
     return m_facts && SameFileText(m_read, path) ? LoadFailureDetail(*m_facts) : std::wstring();
 }

@@ -27,6 +27,8 @@ class TargetReader {
     // What the reading found that tells why regsvr32 could not load this file; empty when
     // nothing was read of it.
     std::wstring LoadDetail(const std::wstring& path) const;
+    // What the last reading found of this file; null when it was not read.
+    const TargetFacts* FactsOf(const std::wstring& path) const;
 
   private:
     BackgroundJob<TargetFacts> m_job;

@@ -105,6 +105,8 @@ using UniqueChangeNotification =
     UniqueAny<HANDLE, &FindCloseChangeNotification, &InvalidHandleValue>;
 using UniqueFont = UniqueAny<HFONT, &DeleteObject>;
 using UniqueIcon = UniqueAny<HICON, &DestroyIcon>;
+using UniqueBitmap = UniqueAny<HBITMAP, &DeleteObject>;
+using UniqueMenu = UniqueAny<HMENU, &DestroyMenu>;
 // CreateCompatibleDC's memory device contexts.
 using UniqueMemoryDC = UniqueAny<HDC, &DeleteDC>;
 using UniqueRegKey = UniqueAny<HKEY, &RegCloseKey>;

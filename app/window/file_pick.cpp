@@ -73,6 +73,36 @@ std::vector<std::wstring> PickFiles(HWND owner, const std::wstring& startAt) {
     return ParseDialogSelection(selection);
 }
 
+std::wstring PickRegFile(HWND owner, const std::wstring& target) {
+    constexpr std::wstring_view kRegFilter = L"Registration entries (*.reg)\0*.reg\0";
+    constexpr std::wstring_view kRegExtension = L"reg";
+    const std::wstring filter(kRegFilter.data(), kRegFilter.size() + 1);
+    const std::wstring extension(kRegExtension);
+    std::wstring name = target;
+    const std::size_t dot = name.find_last_of(L'.');
+    const std::size_t slash = name.find_last_of(L"\\/");
+    if (dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash)) name.resize(dot);
+    name += L'.';
+    name += extension;
+    std::wstring file(std::max<std::size_t>(MAX_PATH, name.size()) + 1, L'\0');
+    std::copy(name.begin(), name.end(), file.begin());
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = owner;
+    dialog.lpstrFilter = filter.c_str();
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = file.data();
+    dialog.nMaxFile = static_cast<DWORD>(file.size());
+    dialog.lpstrDefExt = extension.c_str();
+    dialog.Flags =
+        OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST;
+    if (!GetSaveFileNameW(&dialog)) {
+        if (CommDlgExtendedError() != 0) LogFailure("the save dialog", "GetSaveFileNameW");
+        return {};
+    }
+    return file.c_str();
+}
+
 // The shell's drop functions are loaded only here, so that start-up does without shell32.
 std::vector<std::wstring> DroppedFiles(HDROP drop) {
     using QueryFile = UINT(WINAPI*)(HDROP, UINT, LPWSTR, UINT);

@@ -12,6 +12,10 @@ namespace tolvar {
 // The files chosen in the open dialog, which opens at `startAt`; empty on Cancel or any failure.
 std::vector<std::wstring> PickFiles(HWND owner, const std::wstring& startAt);
 
+// The .reg file to save a registration in, asked for in the save dialog; it proposes the target's
+// name with ".reg", in the target's folder. Empty on Cancel or any failure.
+std::wstring PickRegFile(HWND owner, const std::wstring& target);
+
 // The files of a drop, folders left out. The drop is finished here.
 std::vector<std::wstring> DroppedFiles(HDROP drop);
 

@@ -1,5 +1,6 @@
 #include <windows.h>
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include "frmTolvar.h"
 
@@ -157,6 +158,19 @@ LRESULT frmTolvar::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case kRunCommandLineMessage:
             OnRunCommandLine();
             return 0;
+        case kOpenDropDownMessage:
+            ShowDropDown(static_cast<Control>(wParam));
+            return 0;
+        case WM_CONTEXTMENU:
+            OnContextMenu(reinterpret_cast<HWND>(wParam),
+                          {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+            return 0;
+        case WM_MENUSELECT:
+            OnMenuSelect(LOWORD(wParam), HIWORD(wParam));
+            return 0;
+        case WM_EXITMENULOOP:
+            OnExitMenuLoop();
+            return 0;
         case WM_INITMENUPOPUP:
             OnInitMenuPopup(reinterpret_cast<HMENU>(wParam), HIWORD(lParam) != FALSE);
             return 0;
@@ -198,7 +212,9 @@ bool frmTolvar::OnCreate() {
         m_hwnd, kCommandEndedMessage, kRegistrationsCountedMessage, m_options.startProcess,
         &FoldWithSystemCase, static_cast<CommandRunner::Listener&>(*this));
     m_target = std::make_unique<TargetReader>(m_hwnd, kTargetInspectedMessage);
+    ShowRights();
     if (!CreateControls()) return false;
+    AddSplitButtonKeys();
     AllowDropsFromLowerRights(m_hwnd);
     AddExplorerMenuItem(m_hwnd);
     m_focus = m_controls[kHistoryList];
@@ -211,6 +227,8 @@ bool frmTolvar::CreateControls() {
     // stops in the order lstHistory, txtFile, cmdPath, Register, Unregister.
     constexpr DWORD kLabel = SS_LEFT | SS_NOPREFIX;
     constexpr DWORD kButton = WS_TABSTOP | BS_PUSHBUTTON;
+    // Register and Unregister offer the other ways on their drop-downs.
+    constexpr DWORD kSplitButton = WS_TABSTOP | BS_SPLITBUTTON;
     // The status bar is made first, so that the list is made where it ends above it, and then
     // goes to the end of the z-order, where a screen reader takes it last.
     if (!m_statusBar.Create(m_hwnd, kStatusBarId, m_font.get(), m_dpi)) return false;
@@ -227,8 +245,8 @@ bool frmTolvar::CreateControls() {
     make(kFileLabel, L"STATIC", kFileLabelCaption, kLabel, 0);
     make(kFileBox, L"EDIT", L"", WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE);
     make(kBrowseButton, L"BUTTON", kBrowseCaption, kButton, 0);
-    make(kRegisterButton, L"BUTTON", kRegisterCaption, kButton, 0);
-    make(kUnregisterButton, L"BUTTON", kUnregisterCaption, kButton, 0);
+    make(kRegisterButton, L"BUTTON", kRegisterCaption, kSplitButton, 0);
+    make(kUnregisterButton, L"BUTTON", kUnregisterCaption, kSplitButton, 0);
     if (std::find(m_controls.begin(), m_controls.end(), nullptr) != m_controls.end()) return false;
     SetWindowPos(m_statusBar.Window(), HWND_BOTTOM, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
@@ -368,20 +386,6 @@ void frmTolvar::OnActivate(bool active) {
     }
 }
 
-// The dropped files become the targets, as a pick in the file dialog would make them; nothing is
-// registered.
-void frmTolvar::OnDropFiles(HDROP drop) {
-    if (const std::vector<std::wstring> files = DroppedFiles(drop); !files.empty()) {
-        SetTargets(files);
-    }
-}
-
-// A request handed over by another Tolvar; TRUE when this window takes it.
-LRESULT frmTolvar::OnCopyData(const COPYDATASTRUCT& data) {
-    const std::optional<HandedRequest> request = ReceivedRequest(data);
-    return request && TakeRequest(*request);
-}
-
 void frmTolvar::OnCommand(int id, int code) {
     if (id == ControlId(kFileBox)) {
         if (code == EN_CHANGE && !m_settingText) txtFile_Change();
@@ -398,6 +402,7 @@ void frmTolvar::OnCommand(int id, int code) {
 }
 
 LRESULT frmTolvar::OnNotify(const NMHDR& header) {
+    if (header.code == BCN_DROPDOWN) return OnDropDown(header);
     if (header.hwndFrom != m_controls[kHistoryList]) return 0;
     HistoryView::Request request;
     const LRESULT result = m_view.Notify(header, request);

@@ -30,6 +30,7 @@
 #include "target_facts.h"
 #include "target_list.h"
 #include "target_reader.h"
+#include "way_menus.h"
 #include "win32_handles.h"
 
 namespace tolvar {
@@ -72,6 +73,9 @@ class frmTolvar final : private CommandRunner::Listener {
     void txtFile_Change();
     // The Delete key on the list: the selected entry goes.
     void lstHistory_DeleteSelected();
+    // Register or unregister the box's targets in that way; a .reg file is asked for here.
+    void RunTargets(bool registering, RegisterWay way);
+    void RunCommand(bool registering, RegisterWay way, std::wstring regFile = {});
 
     // History file procedures.
     void ReadIniFile();
@@ -126,6 +130,21 @@ class frmTolvar final : private CommandRunner::Listener {
     void OnTimer(UINT_PTR id);
     void OnRunCommandLine();
     void OnInitMenuPopup(HMENU menu, bool systemMenu);
+    // The ways' menus: a split button's drop-down, the list's context menu, and the reason a
+    // greyed item gives while it is highlighted.
+    void ShowDropDown(Control button);
+    void AddSplitButtonKeys();
+    void ShowRights();
+    LRESULT OnDropDown(const NMHDR& header);
+    void OnContextMenu(HWND from, POINT at);
+    void OnMenuSelect(UINT id, UINT flags);
+    void OnExitMenuLoop();
+    MenuCommand ShowMenu(std::vector<MenuItem> items, POINT at, UINT flags);
+    WayTarget WayTargetOf(const std::wstring& path, const std::wstring& title) const;
+    void RunOnEntry(std::size_t position, MenuCommand command);
+    // The split buttons' drop-downs open from the keyboard too: Alt+Down or F4.
+    static LRESULT CALLBACK SplitButtonKeys(HWND button, UINT message, WPARAM wParam, LPARAM lParam,
+                                            UINT_PTR id, DWORD_PTR form);
     // False when the command is the system's own.
     bool OnSysCommand(WPARAM command);
     // Says what the box's targets are: one is read off the UI thread, and a new target cancels
@@ -141,7 +160,8 @@ class frmTolvar final : private CommandRunner::Listener {
         std::vector<std::wstring> paths, refused;
     };
     static FoundFiles FindFiles(const std::vector<std::wstring>& files, const std::wstring& folder);
-    void QueueRequest(FoundFiles files, bool registering);
+    void QueueRequest(FoundFiles files, bool registering, RegisterWay way = RegisterWay::Usual,
+                      std::wstring regFile = {});
     // Moves the targets to the top of the history, in their order, the first on top.
     void PutOnTop(const std::vector<std::wstring>& paths);
 
@@ -161,6 +181,10 @@ class frmTolvar final : private CommandRunner::Listener {
     UniqueFont m_font;
     int m_textHeight = 0;  // of the message font, in pixels
     UniqueIcon m_bigIcon, m_smallIcon;
+    bool m_elevated = false;                         // Tolvar runs with administrator rights
+    UniqueBitmap m_shield;                           // made when a menu first needs it
+    std::vector<MenuItem> m_menuItems;               // of the menu open
+    std::optional<std::wstring> m_statusBeforeMenu;  // while a greyed item's reason shows
     HistoryList m_history;
     std::wstring m_tag;          // the target's title, not shown
     std::wstring m_dialogFile;   // the file last chosen in the dialog, where it opens next

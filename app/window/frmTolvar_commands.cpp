@@ -7,6 +7,8 @@
 #include <utility>
 
 #include "error_log.h"
+#include "file_pick.h"
+#include "instance_handoff.h"
 #include "frmTolvar_detail.h"
 #include "system_paths.h"
 
@@ -38,7 +40,10 @@ std::wstring RefusedLine(const std::vector<std::wstring>& refused) {
 // to the top of the history, and watch for the command's end. Several targets run in turn. The
 // run under way starts nothing more.
 void frmTolvar::cmdReg_Click(std::int16_t index) {
-    const bool registering = index == 0;
+    RunCommand(index == 0, RegisterWay::Usual);
+}
+
+void frmTolvar::RunCommand(bool registering, RegisterWay way, std::wstring regFile) {
     const std::wstring typed = Text();
     const std::vector<std::wstring> paths = ParseTargets(typed);
     if (paths.empty()) {
@@ -52,7 +57,7 @@ void frmTolvar::cmdReg_Click(std::int16_t index) {
         targets.push_back({path, paths.size() == 1 ? m_tag : std::wstring(TitleOfPath(path))});
     }
     PutOnTop(paths);
-    m_runner->Replace(std::move(targets), registering);
+    m_runner->Replace(std::move(targets), registering, way, std::move(regFile));
     m_view.Show();
 }
 
@@ -104,7 +109,8 @@ void frmTolvar::OpenWith(const CommandLineRequest& request) {
     }
     // The command runs once the window shows, as the buttons would run it.
     m_runner->Hold(true);
-    QueueRequest(std::move(found), request.action == CommandLineRequest::Action::Register);
+    QueueRequest(std::move(found), request.action == CommandLineRequest::Action::Register,
+                 request.way, request.regFile.empty() ? L"" : FullPathOf(request.regFile));
     PostMessageW(m_hwnd, kRunCommandLineMessage, 0, 0);
 }
 
@@ -118,7 +124,10 @@ bool frmTolvar::TakeRequest(const HandedRequest& request) {
         if (!found.paths.empty()) SetTargets(found.paths);
         if (!found.refused.empty()) SetStatus(RefusedLine(found.refused));
     } else {
-        QueueRequest(std::move(found), request.action == CommandLineRequest::Action::Register);
+        QueueRequest(
+            std::move(found), request.action == CommandLineRequest::Action::Register, request.way,
+            request.regFile.empty() ? L""
+                                    : FullPathOf(InFolder(request.currentFolder, request.regFile)));
     }
     // The sender let this window come forward.
     if (IsIconic(m_hwnd)) ShowWindow(m_hwnd, SW_RESTORE);
@@ -127,7 +136,8 @@ bool frmTolvar::TakeRequest(const HandedRequest& request) {
 }
 
 // Queued behind what runs; each file gets its entry at once, in the order given.
-void frmTolvar::QueueRequest(FoundFiles files, bool registering) {
+void frmTolvar::QueueRequest(FoundFiles files, bool registering, RegisterWay way,
+                             std::wstring regFile) {
     if (files.paths.empty() && files.refused.empty()) return;
     if (!files.paths.empty()) SetTargets(files.paths);
     PutOnTop(files.paths);
@@ -135,8 +145,23 @@ void frmTolvar::QueueRequest(FoundFiles files, bool registering) {
     for (const std::wstring& path : files.paths) {
         targets.push_back({path, std::wstring(TitleOfPath(path))});
     }
-    m_runner->Enqueue(std::move(targets), registering, std::move(files.refused));
+    m_runner->Enqueue(std::move(targets), registering, std::move(files.refused), way,
+                      std::move(regFile));
     m_view.Show();
+}
+
+// The dropped files become the targets, as a pick in the file dialog would make them; nothing is
+// registered.
+void frmTolvar::OnDropFiles(HDROP drop) {
+    if (const std::vector<std::wstring> files = DroppedFiles(drop); !files.empty()) {
+        SetTargets(files);
+    }
+}
+
+// A request handed over by another Tolvar; TRUE when this window takes it.
+LRESULT frmTolvar::OnCopyData(const COPYDATASTRUCT& data) {
+    const std::optional<HandedRequest> request = ReceivedRequest(data);
+    return request && TakeRequest(*request);
 }
 
 void frmTolvar::OnRunCommandLine() {

@@ -49,8 +49,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     std::optional<tolvar::StartLock> lock;
     if (!request.files.empty()) {
         lock.emplace(historyFile);
-        if (tolvar::HandOff(
-                {historyFile, tolvar::CurrentFolder(), request.action, request.files})) {
+        if (tolvar::HandOff({historyFile, tolvar::CurrentFolder(), request.action, request.way,
+                             request.regFile, request.files})) {
             return 0;
         }
     }

@@ -61,5 +61,21 @@ TEST(TargetList, TheCommandLineTakesOneSwitchFirstAndFiles) {
     EXPECT_TRUE(HasArguments(L"Tolvar /register"));
 }
 
+TEST(TargetList, UserAndExportNameTheWay) {
+    const auto parse = [](Paths arguments) { return ParseArguments(arguments); };
+    CommandLineRequest request = parse({L"/user", L"/Unregister", L"a.dll"});
+    EXPECT_TRUE(request.valid);
+    EXPECT_EQ(request.action, CommandLineRequest::Action::Unregister);
+    EXPECT_EQ(request.way, RegisterWay::ForMeOnly);
+    request = parse({L"/export", L"out.reg", L"a.dll", L"b.ocx"});
+    EXPECT_EQ(request.way, RegisterWay::ToRegFile);
+    EXPECT_EQ(request.regFile, L"out.reg");
+    EXPECT_EQ(request.files, (Paths{L"a.dll", L"b.ocx"}));
+    EXPECT_FALSE(parse({L"/user", L"a.dll"}).valid) << "for me only names no command";
+    EXPECT_FALSE(parse({L"/export", L"out.reg", L"/unregister", L"a.dll"}).valid);
+    EXPECT_FALSE(parse({L"/export", L"out.reg"}).valid) << "no files";
+    EXPECT_FALSE(parse({L"/register", L"/register", L"a.dll"}).valid);
+}
+
 }  // namespace
 }  // namespace tolvar
