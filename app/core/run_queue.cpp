@@ -82,6 +82,7 @@ std::optional<RunQueue::Finished> RunQueue::TakeFinished() {
     Finished finished{run.id, run.Single(),
                       BatchSummaryLine(run.registering, run.succeeded, run.Count(), run.failures) +
                           std::wstring(WayWords(run.way))};
+    finished.failed = !run.failures.empty();
     m_current.reset();
     if (!m_queue.empty()) {
         m_current = std::move(m_queue.front());

@@ -60,6 +60,7 @@ class RunQueue {
         RunId run;
         bool single;  // one target, nothing refused: its own outcome line says it all
         std::wstring summary;
+        bool failed = false;  // a target failed, or was refused
     };
     std::optional<Finished> TakeFinished();
 

@@ -116,11 +116,17 @@ void CommandRunner::NewExport(RunQueue::RunId run, std::wstring file) {
     m_exports[run] = {std::move(key), std::move(file)};
 }
 
-void CommandRunner::FinishExport(RunQueue::RunId run) {
+void CommandRunner::FinishExport(RunQueue::RunId run, bool failed) {
     const auto found = m_exports.find(run);
     if (found == m_exports.end()) return;
     const Export exported = std::move(found->second);
     m_exports.erase(found);
+    // A registration that failed may have written part of what it would: no file is made of it,
+    // and its failure stays on the status line.
+    if (failed) {
+        DeleteTree(HKEY_CURRENT_USER, exported.key);
+        return;
+    }
     RegSnapshot snapshot;
     LSTATUS status = ERROR_SUCCESS;
     for (const std::wstring_view root : kMappedRoots) {
@@ -230,7 +236,7 @@ void CommandRunner::Continue() {
         if (const auto finished = m_runs.TakeFinished()) {
             // A single command's own line, said at its end, stands.
             if (!finished->single) m_listener.StatusChanged(finished->summary);
-            FinishExport(finished->run);
+            FinishExport(finished->run, finished->failed);
             continue;
         }
         const std::optional<RunQueue::Command> next = m_runs.NextToStart();

@@ -86,7 +86,7 @@ class CommandRunner {
     void Continue();
     void NewExport(RunQueue::RunId run, std::wstring file);
     // The run's registrations saved as its .reg file, and its throw-away key removed.
-    void FinishExport(RunQueue::RunId run);
+    void FinishExport(RunQueue::RunId run, bool failed);
     // The keys of export runs that will never finish, removed once nothing runs into them.
     void DropAbandonedExports();
 

@@ -315,16 +315,6 @@ std::string WindowTextOf(HWND hwnd) {
     return text;
 }
 
-std::wstring WideTextOf(HWND hwnd) {
-    wchar_t text[MAX_PATH * 2] = {};
-    SendMessageW(hwnd, WM_GETTEXT, MAX_PATH * 2, reinterpret_cast<LPARAM>(text));
-    return text;
-}
-
-std::wstring Quoted(const fs::path& path) {
-    return L"\"" + path.wstring() + L"\"";
-}
-
 TEST_F(EndToEndTest, TolvarExeStartsWithItsPrunedHistoryAndSavesItAtClose) {
     const fs::path dir = Stage("app dir");
     fs::copy_file(TestDirectory() / "Tolvar.exe", dir / "Tolvar.exe");

@@ -23,6 +23,16 @@ namespace tolvar::testing {
 inline constexpr DWORD kPollMs = 10;
 
 // The real Tolvar.exe, started with a command line, and its window's controls.
+inline std::wstring WideTextOf(HWND hwnd) {
+    wchar_t text[MAX_PATH * 2] = {};
+    SendMessageW(hwnd, WM_GETTEXT, MAX_PATH * 2, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+inline std::wstring Quoted(const fs::path& path) {
+    return L"\"" + path.wstring() + L"\"";
+}
+
 class RunningTolvar {
   public:
     explicit RunningTolvar(std::wstring commandLine) {
