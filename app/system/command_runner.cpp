@@ -51,19 +51,6 @@ bool IsAccessDenied(const CommandOutcome& outcome, bool elevated) {
             outcome.exitCode == kRegsvr32ServerFailed);
 }
 
-bool WriteFileBytes(const std::wstring& path, const std::string& bytes, DWORD& error) {
-    const UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    if (!file ||
-        !WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-        written != bytes.size()) {
-        error = GetLastError();
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 CommandRunner::~CommandRunner() {
@@ -127,29 +114,12 @@ void CommandRunner::FinishExport(RunQueue::RunId run, bool failed) {
         DeleteTree(HKEY_CURRENT_USER, exported.key);
         return;
     }
-    RegSnapshot snapshot;
-    LSTATUS status = ERROR_SUCCESS;
-    for (const std::wstring_view root : kMappedRoots) {
-        const std::wstring subkey = exported.key + L"\\" + std::wstring(root);
-        const LSTATUS read = ReadTree(HKEY_CURRENT_USER, subkey, std::wstring(root), snapshot);
-        if (read != ERROR_SUCCESS && read != ERROR_FILE_NOT_FOUND) status = read;
-    }
-    if (const LSTATUS deleted = DeleteTree(HKEY_CURRENT_USER, exported.key);
-        deleted != ERROR_SUCCESS && deleted != ERROR_FILE_NOT_FOUND) {
-        LogFailure("removing the throw-away key of a .reg file", "RegDeleteTreeW");
-    }
+    const SavedRegFile saved =
+        SaveMappedRegistration(HKEY_CURRENT_USER, exported.key, kMappedRoots, exported.file);
     const std::wstring title(TitleOfPath(exported.file));
-    if (status != ERROR_SUCCESS) {
-        m_listener.StatusChanged(RegFileLine(title, 0, 0, SystemMessage(status)));
-        return;
-    }
-    const RegFileText text = WriteRegFile(snapshot);
-    DWORD error = ERROR_SUCCESS;
-    if (!snapshot.empty() && !WriteFileBytes(exported.file, RegFileBytes(text.text), error)) {
-        m_listener.StatusChanged(RegFileLine(title, 0, 0, SystemMessage(error)));
-        return;
-    }
-    m_listener.StatusChanged(RegFileLine(title, snapshot.size(), text.unwritten.size()));
+    m_listener.StatusChanged(
+        RegFileLine(title, saved.keys, saved.unwritten,
+                    saved.error != ERROR_SUCCESS ? SystemMessage(saved.error) : L""));
 }
 
 void CommandRunner::DropAbandonedExports() {

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "error_log.h"
 #include "win32_handles.h"
 
 namespace tolvar {
@@ -108,6 +109,45 @@ LSTATUS ReadTree(HKEY parent, const std::wstring& subkey, const std::wstring& ro
 LSTATUS DeleteTree(HKEY parent, const std::wstring& subkey) {
     if (subkey.empty()) return ERROR_INVALID_PARAMETER;
     return RegDeleteTreeW(parent, subkey.c_str());
+}
+
+namespace {
+
+bool WriteFileBytes(const std::wstring& path, const std::string& bytes, DWORD& error) {
+    const UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (!file ||
+        !WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+        written != bytes.size()) {
+        error = GetLastError();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+SavedRegFile SaveMappedRegistration(HKEY parent, const std::wstring& key,
+                                    std::span<const std::wstring_view> roots,
+                                    const std::wstring& file) {
+    SavedRegFile saved;
+    RegSnapshot snapshot;
+    for (const std::wstring_view root : roots) {
+        const std::wstring subkey = key + L"\\" + std::wstring(root);
+        const LSTATUS read = ReadTree(parent, subkey, std::wstring(root), snapshot);
+        if (read != ERROR_SUCCESS && read != ERROR_FILE_NOT_FOUND) saved.error = read;
+    }
+    if (const LSTATUS deleted = DeleteTree(parent, key);
+        deleted != ERROR_SUCCESS && deleted != ERROR_FILE_NOT_FOUND) {
+        LogFailure("removing the throw-away key of a .reg file", "RegDeleteTreeW");
+    }
+    if (saved.error != ERROR_SUCCESS || snapshot.empty()) return saved;
+    const RegFileText text = WriteRegFile(snapshot);
+    if (!WriteFileBytes(file, RegFileBytes(text.text), saved.error)) return saved;
+    saved.keys = snapshot.size();
+    saved.unwritten = text.unwritten.size();
+    return saved;
 }
 
 }  // namespace tolvar

@@ -4,7 +4,9 @@
 
 #include <windows.h>
 
+#include <span>
 #include <string>
+#include <string_view>
 
 #include "reg_file.h"
 
@@ -17,6 +19,18 @@ namespace tolvar {
 // snapshot as it was. A path the snapshot holds already keeps its values.
 LSTATUS ReadTree(HKEY parent, const std::wstring& subkey, const std::wstring& rootName,
                  RegSnapshot& snapshot);
+
+// What a registration wrote into stand-in roots, saved as a .reg file: the key `key` of `parent`
+// holds one subkey per root, named after it (`roots`), whose trees are saved under the real roots'
+// names; the key is removed afterwards, saved or not. Nothing is written when nothing was.
+struct SavedRegFile {
+    DWORD error = ERROR_SUCCESS;  // of the reading or the file's writing
+    std::size_t keys = 0;
+    std::size_t unwritten = 0;  // names a .reg file cannot hold, left out
+};
+SavedRegFile SaveMappedRegistration(HKEY parent, const std::wstring& key,
+                                    std::span<const std::wstring_view> roots,
+                                    const std::wstring& file);
 
 // Removes the key `subkey` of `parent` with everything below it. An empty name is refused
 // (ERROR_INVALID_PARAMETER): it would empty `parent` itself.
