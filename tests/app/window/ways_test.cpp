@@ -6,6 +6,7 @@
 
 #include "../../fixtures/fixture_file.h"
 #include "reg_file.h"
+#include "registry_snapshot.h"
 
 namespace tolvar::testing {
 namespace {
@@ -56,6 +57,16 @@ class WaysTest : public WindowTest {
         return value;
     }
     // The throw-away keys of runs into .reg files that are left.
+    // The machine's and the user's classes, whole.
+    static RegSnapshot Classes() {
+        RegSnapshot classes;
+        for (const HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+            EXPECT_EQ(ReadTree(root, L"Software\\Classes",
+                               root == HKEY_CURRENT_USER ? L"HKCU" : L"HKLM", classes),
+                      ERROR_SUCCESS);
+        }
+        return classes;
+    }
     static DWORD ExportKeysLeft() {
         HKEY key = nullptr;
         if (RegOpenKeyExW(HKEY_CURRENT_USER, kExportKeys, 0, KEY_READ, &key) != ERROR_SUCCESS) {
@@ -90,6 +101,7 @@ TEST_F(WaysTest, ForMeOnlyRegistersInTheUsersClassesAlone) {
 TEST_F(WaysTest, ExportSavesTheRegistrationAndLeavesTheRegistryAsItWas) {
     const fs::path dir = Stage();
     const fs::path regFile = dir / "out.reg";
+    const RegSnapshot before = Classes();
     {
         const RunningTolvar tolvar(Quoted(dir / "Tolvar.exe") + L" /export " + Quoted(regFile) +
                                    L" " + Quoted(dir / "classes_com.dll"));
@@ -109,8 +121,7 @@ TEST_F(WaysTest, ExportSavesTheRegistrationAndLeavesTheRegistryAsItWas) {
     const std::string bytes(reinterpret_cast<const char*>(path.c_str()),
                             (path.size() + 1) * sizeof(wchar_t));
     EXPECT_EQ(snapshot->at(key).front(), (RegValue{L"", kRegSz, bytes}));
-    EXPECT_EQ(ServerOf(HKEY_CURRENT_USER, L"Software\\Classes\\"), std::nullopt);
-    EXPECT_EQ(ServerOf(HKEY_LOCAL_MACHINE, L"Software\\Classes\\"), std::nullopt);
+    EXPECT_TRUE(Classes() == before) << "the machine's and the user's classes as they were";
     EXPECT_EQ(ExportKeysLeft(), 0u);
 }
 
