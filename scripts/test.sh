@@ -26,11 +26,26 @@ stage_done() {
   stage_start=$SECONDS
 }
 
+# Every build is configured at the start, all at once: a configure runs one process at a time
+# (mostly the compiler checks), so the others use the second processor.
+declare -A configure_pid
+for preset in native mingw32 mingw64 clang-mingw32 clang-mingw64 fuzz; do
+  mkdir -p "build/$preset"
+  cmake --preset "$preset" >"build/$preset/configure.log" 2>&1 &
+  configure_pid[$preset]=$!
+done
+# configured <preset>: waits for its configure; shows its output when it failed.
+configured() {
+  wait "${configure_pid[$1]}" && return 0
+  cat "build/$1/configure.log"
+  return 1
+}
+
 declare -A built
 build() {
   echo "== build $1"
   local start=$SECONDS
-  if cmake --preset "$1" >/dev/null && cmake --build --preset "$1"; then
+  if configured "$1" && cmake --build --preset "$1"; then
     built[$1]=1
     build_seconds=$((SECONDS - start))
     return 0
@@ -113,11 +128,21 @@ for preset in clang-mingw32 clang-mingw64; do
   stage_done "build $preset"
 done
 
+# The Wine prefix is made in the background while the native tests run (one at a time, leaving a
+# processor free) and the fuzzers start. The display first: the prefix's set-up starts the desktop
+# process, which must have one.
+TOLVAR_OWN_DISPLAY=1 tolvar_start_display
+export WINEDEBUG=-all
+export WINEPREFIX=${TOLVAR_WINEPREFIX:-$(mktemp -d /tmp/tolvar-wine.XXXXXX)/prefix}
+(export LC_ALL=C.UTF-8 TOLVAR_WINEPREFIX=$WINEPREFIX; tolvar_start_wine) &
+wine_setup_pid=$!
+
 echo "== test native (AddressSanitizer, UBSan)"
 run_ctest native
 stage_done "test native"
 
 echo "== fuzz smoke runs (libFuzzer, ${TOLVAR_FUZZ_SECONDS:-10} s each)"
+configured fuzz >/dev/null
 if bash scripts/fuzz.sh "${TOLVAR_FUZZ_SECONDS:-10}"; then
   report fuzz 0 "every target ran clean"
 else
@@ -128,9 +153,8 @@ stage_done "fuzz"
 # Wine gives folders named outside the ANSI code page Unix names only under a UTF-8 locale;
 # C.UTF-8 is on every Debian machine and keeps the code page at 1252.
 export LC_ALL=C.UTF-8
-# The display first: the prefix's set-up starts the desktop process, which must have one.
-TOLVAR_OWN_DISPLAY=1 tolvar_start_display
-tolvar_start_wine
+wait "$wine_setup_pid"
+# The desktop process now: Wine closes a desktop soon after its last program ends.
 tolvar_start_desktop
 stage_done "Wine prefix"
 
