@@ -141,9 +141,9 @@ echo "== test native (AddressSanitizer, UBSan)"
 run_ctest native
 stage_done "test native"
 
-echo "== fuzz smoke runs (libFuzzer, ${TOLVAR_FUZZ_SECONDS:-10} s each)"
+echo "== fuzz smoke runs (libFuzzer, ${TOLVAR_FUZZ_SECONDS:-6} s each)"
 configured fuzz >/dev/null
-if bash scripts/fuzz.sh "${TOLVAR_FUZZ_SECONDS:-10}"; then
+if bash scripts/fuzz.sh "${TOLVAR_FUZZ_SECONDS:-6}"; then
   report fuzz 0 "every target ran clean"
 else
   report fuzz 1 "failed"
