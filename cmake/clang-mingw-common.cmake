@@ -8,9 +8,9 @@ set(CMAKE_C_COMPILER_TARGET ${TOLVAR_MINGW_TRIPLE})
 set(CMAKE_CXX_COMPILER_TARGET ${TOLVAR_MINGW_TRIPLE})
 # clang does not find Debian's "12-posix" GCC directory by itself.
 set(tolvar_gcc_dir /usr/lib/gcc/${TOLVAR_MINGW_TRIPLE}/12-posix)
-# clang, unlike GCC, tells that libstdc++'s headers this target has weak symbols, so they define
-# type_info's == inline; unoptimized, that copy clashes with the library's own at the link. The
-# define makes GCC's choice: the library's.
+# libstdc++'s header defines type_info's == inline for this target, and the library holds a copy
+# of its own; unoptimized, clang emits the inline one too, and lld refuses the pair. The define
+# leaves the header's out, so calls go to the library's.
 set(CMAKE_CXX_FLAGS_INIT
   "-isystem ${tolvar_gcc_dir}/include/c++ -isystem ${tolvar_gcc_dir}/include/c++/${TOLVAR_MINGW_TRIPLE} -D__GXX_TYPEINFO_EQUALITY_INLINE=0")
 # That libstdc++ calls winpthread, which clang's driver does not link; lld takes archives in any
