@@ -13,6 +13,7 @@
 
 #include "fuzz_check.h"
 #include "reg_file.h"
+#include "registry_view.h"
 
 using namespace tolvar;
 
@@ -142,12 +143,29 @@ void CheckRoundTrip(const RegSnapshot& snapshot) {
     }
 }
 
+// A key moved into the 32-bit view gains one WOW6432Node part, between two of its parts, and
+// nothing else; moved again, it stays where it is.
+void CheckThirtyTwoBitView(const std::wstring& path) {
+    const std::wstring moved = ThirtyTwoBitViewPath(path);
+    FUZZ_CHECK(ThirtyTwoBitViewPath(moved) == moved);
+    if (moved == path) return;
+    const std::wstring node = std::wstring(kThirtyTwoBitNode) + L'\\';
+    bool inserted = false;
+    for (std::size_t at = moved.find(node); at != moved.npos; at = moved.find(node, at + 1)) {
+        inserted |= at > 0 && moved[at - 1] == L'\\' &&
+                    moved.substr(0, at) + moved.substr(at + node.size()) == path;
+    }
+    FUZZ_CHECK(inserted);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     if (const auto read = ReadRegFile(bytes)) CheckRoundTrip(*read);
     FuzzedDataProvider in(data, size);
-    CheckRoundTrip(Snapshot(in));
+    const RegSnapshot snapshot = Snapshot(in);
+    CheckRoundTrip(snapshot);
+    for (const auto& [path, values] : snapshot) CheckThirtyTwoBitView(path);
     return 0;
 }
