@@ -93,13 +93,17 @@ void CommandRunner::Enqueue(std::vector<RunQueue::Target> targets, bool register
 void CommandRunner::NewExport(RunQueue::RunId run, std::wstring file) {
     std::wstring key = std::wstring(kExportKeys) + L"\\" + std::to_wstring(GetCurrentProcessId()) +
                        L"-" + std::to_wstring(run);
-    // Made here, empty: the host maps the roots into keys it makes below it.
-    HKEY made = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_READ, nullptr, &made, nullptr) != ERROR_SUCCESS) {
-        LogFailure("making the throw-away key of a .reg file", "RegCreateKeyExW");
+    // Made here, empty, a key for each view: the host maps the roots into keys it makes below
+    // the one it is given.
+    for (const MappedView view : {MappedView::Native, MappedView::Wow64}) {
+        HKEY made = nullptr;
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, MappedViewKey(key, view).c_str(), 0, nullptr,
+                            REG_OPTION_NON_VOLATILE, KEY_READ, nullptr, &made,
+                            nullptr) != ERROR_SUCCESS) {
+            LogFailure("making the throw-away key of a .reg file", "RegCreateKeyExW");
+        }
+        const UniqueRegKey owned(made);
     }
-    const UniqueRegKey owned(made);
     m_exports[run] = {std::move(key), std::move(file)};
 }
 
@@ -116,6 +120,8 @@ void CommandRunner::FinishExport(RunQueue::RunId run, bool failed) {
     }
     const SavedRegFile saved =
         SaveMappedRegistration(HKEY_CURRENT_USER, exported.key, kMappedRoots, exported.file);
+    // The file is there: its outcome need not wait for the many calls a large tree's removal takes.
+    m_removal.Start(exported.key);
     const std::wstring title(TitleOfPath(exported.file));
     m_listener.StatusChanged(
         RegFileLine(title, saved.keys, saved.unwritten,
@@ -193,7 +199,9 @@ StartedProcess CommandRunner::StartProcessFor(const RunQueue::Command& queued,
         const auto exported = m_exports.find(queued.run);
         if (exported == m_exports.end()) return {UniqueHandle(), ERROR_INVALID_PARAMETER};
         request.redirect = host::Redirect::Map;
-        request.mapKey = exported->second.key;
+        const bool wow64 = *machine == PeMachine::X86 && Is64BitWindows();
+        request.mapKey =
+            MappedViewKey(exported->second.key, wow64 ? MappedView::Wow64 : MappedView::Native);
     }
     const std::wstring hostPath = ExecutableDirectory() + L"\\" + program;
     hosted = true;

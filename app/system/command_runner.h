@@ -18,6 +18,7 @@
 #include "command_watcher.h"
 #include "outcome.h"
 #include "register_way.h"
+#include "registry_snapshot.h"
 #include "run_queue.h"
 
 namespace tolvar {
@@ -98,6 +99,7 @@ class CommandRunner {
     RunQueue m_runs;
     std::map<CommandId, RunningCommand> m_running;
     std::map<RunQueue::RunId, Export> m_exports;
+    TreeRemoval m_removal;
     bool m_held = false;
     bool m_elevated = false;
 };

@@ -32,15 +32,6 @@ bool Is64BitView(REGSAM view) {
     return (view & KEY_WOW64_64KEY) != 0;
 }
 
-bool Is64BitWindows() {
-    if constexpr (kProcessIs64Bit) {
-        return true;
-    } else {
-        BOOL wow64 = FALSE;
-        return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
-    }
-}
-
 bool StartsWithText(std::wstring_view text, std::wstring_view start) {
     return text.size() >= start.size() && SameFileText(text.substr(0, start.size()), start);
 }

@@ -9,6 +9,15 @@ namespace {
 constexpr wchar_t kSysnative[] = L"\\Sysnative";
 }  // namespace
 
+bool Is64BitWindows() {
+    if constexpr (kProcessIs64Bit) {
+        return true;
+    } else {
+        BOOL wow64 = FALSE;
+        return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+    }
+}
+
 std::wstring FullPathOf(const std::wstring& path) {
     std::wstring full = FilledPath([&path](wchar_t* buffer, DWORD size) {
         return GetFullPathNameW(path.c_str(), size, buffer, nullptr);

@@ -25,6 +25,9 @@ std::wstring FilledPath(Fill fill) {
     return text;
 }
 
+// Whether the system is a 64-bit one, with a 32-bit view of the registry beside its own.
+bool Is64BitWindows();
+
 // The full path; the path itself when the system cannot make one of it.
 std::wstring FullPathOf(const std::wstring& path);
 

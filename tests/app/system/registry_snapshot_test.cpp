@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "command_line.h"
+#include "reg_file.h"
 #include "registry_snapshot.h"
 #include "system_paths.h"
 #include "test_support.h"
@@ -118,6 +119,41 @@ TEST(RegistrySnapshot, ReadsATreeAsStoredAndDeletesIt) {
     HKEY gone = nullptr;
     EXPECT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, top.c_str(), 0, KEY_READ, &gone),
               ERROR_FILE_NOT_FOUND);
+}
+
+// A 32-bit and a 64-bit server saved into one file: the 32-bit one's class and its machine key
+// where 64-bit Windows keeps them for it, its ProgID shared.
+TEST(RegistrySnapshot, SavesEachViewWhereTheSystemKeepsIt) {
+    ScratchSdkKey scratch;
+    const std::wstring top = scratch.Source().keyPath;
+    const std::wstring classes(kClassesRootName), machine(kLocalMachineName);
+    const std::vector<RegValue> server = {{L"", kRegSz, Units(L"C:\\s.dll\0"sv)}};
+    Make(MappedViewKey(top, MappedView::Wow64) + L"\\" + classes, classes,
+         {{classes + L"\\CLSID\\{A}", server}, {classes + L"\\Sample.A", server}});
+    Make(MappedViewKey(top, MappedView::Wow64) + L"\\" + machine, machine,
+         {{machine + L"\\Software\\Vendor", server}});
+    Make(MappedViewKey(top, MappedView::Native) + L"\\" + classes, classes,
+         {{classes + L"\\CLSID\\{B}", server}});
+    const TempDir dir("tolvar-regfile");
+    const fs::path file = dir.path() / "views.reg";
+    const std::wstring_view roots[] = {kClassesRootName, kLocalMachineName};
+
+    const SavedRegFile saved = SaveMappedRegistration(HKEY_CURRENT_USER, top, roots, file);
+    ASSERT_EQ(saved.error, static_cast<DWORD>(ERROR_SUCCESS));
+    const std::optional<RegSnapshot> read = ReadRegFile(ReadFile(file));
+    ASSERT_TRUE(read);
+    std::vector<std::wstring> paths;
+    for (const auto& [path, values] : *read) paths.push_back(path);
+    EXPECT_EQ(paths, (std::vector<std::wstring>{
+                         classes + L"\\CLSID",
+                         classes + L"\\CLSID\\{B}",
+                         classes + L"\\Sample.A",
+                         classes + L"\\WOW6432Node\\CLSID",
+                         classes + L"\\WOW6432Node\\CLSID\\{A}",
+                         machine + L"\\Software",
+                         machine + L"\\Software\\WOW6432Node\\Vendor",
+                     }));
+    EXPECT_EQ(saved.keys, paths.size());
 }
 
 TEST(RegistrySnapshot, RegImportMakesWhatTheFileWasWrittenFrom) {
