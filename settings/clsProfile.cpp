@@ -2,7 +2,9 @@
 
 #include "clsProfile.h"
 
+#include <algorithm>
 #include <initializer_list>
+#include <memory>
 #include <new>
 #include <optional>
 #include <string_view>
@@ -49,34 +51,59 @@ bool Fits(std::initializer_list<std::optional<std::wstring_view>> args) {
     return true;
 }
 
-// A fresh zero-filled buffer per read, straight from the system: its pages are zero until
-// touched, and the system writes only what it returns, so a read costs no 400 KB of zeroing and
-// leaves the heap as it found it.
-class ZeroedBuffer {
+}  // namespace
+
+// The reads' zero-filled buffer, straight from the system and kept between reads: its pages are
+// zero until touched, the system writes only what it returns, and that is zeroed again after each
+// read. One made and released per read cost about 35 us under Wine, a tenth of a 1,000-entry
+// load.
+class ProfileReadBuffer {
   public:
-    explicit ZeroedBuffer(std::size_t chars)
-        : m_data(static_cast<wchar_t*>(VirtualAlloc(nullptr, chars * sizeof(wchar_t),
+    ProfileReadBuffer()
+        : m_data(static_cast<wchar_t*>(VirtualAlloc(nullptr, kTextBufferChars * sizeof(wchar_t),
                                                     MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE))) {
         if (!m_data) throw std::bad_alloc();
     }
-    ~ZeroedBuffer() { VirtualFree(m_data, 0, MEM_RELEASE); }
-    ZeroedBuffer(const ZeroedBuffer&) = delete;
-    ZeroedBuffer& operator=(const ZeroedBuffer&) = delete;
+    ~ProfileReadBuffer() { VirtualFree(m_data, 0, MEM_RELEASE); }
+    ProfileReadBuffer(const ProfileReadBuffer&) = delete;
+    ProfileReadBuffer& operator=(const ProfileReadBuffer&) = delete;
     wchar_t* data() const { return m_data; }
-    std::wstring_view view(std::size_t chars) const { return {m_data, chars}; }
+    // What a read placed there: its count of characters and the code-0 one after them.
+    std::wstring_view Read(DWORD count) const { return {m_data, count + std::size_t{1}}; }
+    // Zero again after a read of `count`: past it the system writes at most two code-0
+    // characters (a cut list of names ends in two).
+    void Clear(DWORD count) const {
+        std::fill_n(m_data, std::min(count + std::size_t{2}, kTextBufferChars), L'\0');
+    }
 
   private:
     wchar_t* m_data;
 };
 
+namespace {
+
 // Reads into the buffer; the result is the count of characters the system placed there, which
 // it follows with a code-0 character.
-DWORD ReadProfile(const ZeroedBuffer& buffer, const clsProfile::OptText& section,
+DWORD ReadProfile(const ProfileReadBuffer& buffer, const clsProfile::OptText& section,
                   const clsProfile::OptText& key, const clsProfile::OptText& defVal,
                   const std::wstring& file) {
     if (!Fits({section, key, defVal, file})) return 0;
     return GetPrivateProfileStringW(Arg(section), Arg(key), Arg(defVal), buffer.data(),
                                     kTextCapacity, file.c_str());
+}
+
+// What `take` makes of a read into the object's buffer, which is zero again afterwards.
+template <class Take>
+auto ReadWith(const ProfileReadBuffer& buffer, const clsProfile::OptText& section,
+              const clsProfile::OptText& key, const clsProfile::OptText& defVal,
+              const std::wstring& file, Take take) {
+    const DWORD count = ReadProfile(buffer, section, key, defVal, file);
+    const struct Cleared {
+        const ProfileReadBuffer& buffer;
+        DWORD count;
+        ~Cleared() { buffer.Clear(count); }
+    } cleared{buffer, count};
+    return take(buffer.Read(count), count);
 }
 
 }  // namespace
@@ -87,11 +114,16 @@ clsProfile::~clsProfile() {
     Flush();
 }
 
+const ProfileReadBuffer& clsProfile::Buffer() const {
+    if (!m_buffer) m_buffer = std::make_unique<ProfileReadBuffer>();
+    return *m_buffer;
+}
+
 std::wstring clsProfile::GetString(OptText Section, OptText Key, OptText defVal) const {
-    const ZeroedBuffer buffer(kTextBufferChars);
-    const DWORD count = ReadProfile(buffer, Section, Key, defVal, m_strFileName);
-    if (count == 0) return {};
-    return std::wstring(CutAtNull(buffer.view(count + 1)));
+    return ReadWith(Buffer(), Section, Key, defVal, m_strFileName,
+                    [](std::wstring_view read, DWORD count) {
+                        return count == 0 ? std::wstring() : std::wstring(CutAtNull(read));
+                    });
 }
 
 std::int32_t clsProfile::GetInt(OptText Section, OptText Key, std::int32_t defVal) const {
@@ -101,11 +133,11 @@ std::int32_t clsProfile::GetInt(OptText Section, OptText Key, std::int32_t defVa
 }
 
 TaggedValue clsProfile::GetSectNames() const {
-    const ZeroedBuffer buffer(kTextBufferChars);
-    const DWORD count =
-        ReadProfile(buffer, std::nullopt, std::nullopt, std::nullopt, m_strFileName);
-    if (count < 1) return std::vector<std::wstring>();
-    return SplitAtNulls(TrimTrailingNulls(buffer.view(count + 1)));
+    return ReadWith(Buffer(), std::nullopt, std::nullopt, std::nullopt, m_strFileName,
+                    [](std::wstring_view read, DWORD count) -> TaggedValue {
+                        if (count < 1) return std::vector<std::wstring>();
+                        return SplitAtNulls(TrimTrailingNulls(read));
+                    });
 }
 
 bool clsProfile::WriteString(OptText Section, OptText Key, OptText Data) const {

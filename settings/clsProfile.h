@@ -1,11 +1,12 @@
 // Access to one private-profile (INI) file through the system's wide profile functions, so that
 // a UTF-16 file (which starts with a byte-order mark) gives back texts the ANSI code page cannot
-// hold. The object holds nothing but the file's name; the system does all parsing, caching and
-// writing.
+// hold. The object holds the file's name and a buffer its reads share (so one object is for one
+// thread); the system does all parsing, caching and writing.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,6 +14,8 @@
 #include "tagged_value.h"
 
 namespace tolvar {
+
+class ProfileReadBuffer;
 
 class clsProfile {
   public:
@@ -53,7 +56,10 @@ class clsProfile {
     void FileName(const std::wstring& strFileName) { m_strFileName = strFileName; }
 
   private:
+    const ProfileReadBuffer& Buffer() const;
+
     std::wstring m_strFileName;
+    mutable std::unique_ptr<ProfileReadBuffer> m_buffer;  // made by the first read
 };
 
 }  // namespace tolvar
