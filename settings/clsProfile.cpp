@@ -69,11 +69,13 @@ class ProfileReadBuffer {
     ProfileReadBuffer& operator=(const ProfileReadBuffer&) = delete;
     wchar_t* data() const { return m_data; }
     // What a read placed there: its count of characters and the code-0 one after them.
-    std::wstring_view Read(DWORD count) const { return {m_data, count + std::size_t{1}}; }
+    std::wstring_view Read(DWORD count) const {
+        return {m_data, static_cast<std::size_t>(count) + 1};
+    }
     // Zero again after a read of `count`: past it the system writes at most two code-0
     // characters (a cut list of names ends in two).
     void Clear(DWORD count) const {
-        std::fill_n(m_data, std::min(count + std::size_t{2}, kTextBufferChars), L'\0');
+        std::fill_n(m_data, std::min(static_cast<std::size_t>(count) + 2, kTextBufferChars), L'\0');
     }
 
   private:
