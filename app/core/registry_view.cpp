@@ -99,15 +99,10 @@ bool IsRedirectedClass(std::wstring_view name) {
     return false;
 }
 
-// `parts` from `first` on lie at or below the shared key `shared`.
-bool IsBelow(const std::vector<std::wstring_view>& parts, std::size_t first,
-             std::wstring_view shared) {
-    const std::vector<std::wstring_view> sharedParts = Parts(shared);
-    if (parts.size() - first < sharedParts.size()) return false;
-    for (std::size_t i = 0; i < sharedParts.size(); ++i) {
-        if (!SameName(parts[first + i], sharedParts[i])) return false;
-    }
-    return true;
+// `rest`, a path from one of its parts on, is the shared key `shared` or lies below it.
+bool IsAtOrBelow(std::wstring_view rest, std::wstring_view shared) {
+    return rest.size() >= shared.size() && SameName(rest.substr(0, shared.size()), shared) &&
+           (rest.size() == shared.size() || rest[shared.size()] == kSeparator);
 }
 
 // The index of the part before which WOW6432Node goes; none for a shared key.
@@ -125,10 +120,14 @@ std::size_t NodeIndex(const std::vector<std::wstring_view>& parts) {
     }
     if (!is(0, kLocalMachineName) || !is(1, L"Software") || parts.size() < 3) return kNone;
     if (is(2, L"Classes")) return classKeyAt(3);
+    constexpr std::size_t kBelowSoftware = 2;
+    const wchar_t* const end = parts.back().data() + parts.back().size();
+    const std::wstring_view rest(parts[kBelowSoftware].data(),
+                                 static_cast<std::size_t>(end - parts[kBelowSoftware].data()));
     for (const std::wstring_view shared : kSharedSoftware) {
-        if (IsBelow(parts, 2, shared)) return kNone;
+        if (IsAtOrBelow(rest, shared)) return kNone;
     }
-    return 2;
+    return kBelowSoftware;
 }
 
 }  // namespace
@@ -137,12 +136,9 @@ std::wstring ThirtyTwoBitViewPath(std::wstring_view path) {
     const std::vector<std::wstring_view> parts = Parts(path);
     const std::size_t node = NodeIndex(parts);
     if (node == 0) return std::wstring(path);
-    std::wstring moved;
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        if (i == node) (moved += kThirtyTwoBitNode) += kSeparator;
-        moved += parts[i];
-        if (i + 1 < parts.size()) moved += kSeparator;
-    }
+    std::wstring moved(path);
+    moved.insert(static_cast<std::size_t>(parts[node].data() - path.data()),
+                 std::wstring(kThirtyTwoBitNode) + kSeparator);
     return moved;
 }
 
