@@ -56,7 +56,7 @@ class clsProfile {
     void FileName(const std::wstring& strFileName) { m_strFileName = strFileName; }
 
   private:
-    const ProfileReadBuffer& Buffer() const;
+    ProfileReadBuffer& Buffer() const;
 
     std::wstring m_strFileName;
     mutable std::unique_ptr<ProfileReadBuffer> m_buffer;  // made by the first read
